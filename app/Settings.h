@@ -1,0 +1,33 @@
+// The settings file "halvok.ini" beside the program: its location, the
+// archiver settings read at start-up, and the main window's keys.
+#pragma once
+
+#include <windows.h>
+
+extern char g_szIniPath[MAX_PATH];  // full path of halvok.ini
+extern char g_szArcCmd[260];        // " " + the "Com" template
+extern char g_szArcExe[260];        // the "Arc" program path
+extern int g_bHidden;               // "Hidden": start the archiver hidden
+
+// Fills pszDir (MAX_PATH bytes) with the running program's folder, ending in
+// a backslash.
+void GetModuleDir(char* pszDir);
+
+// Sets g_szIniPath and reads "Com", "Arc" and "Hidden" (main thread, before
+// the worker starts).
+void LoadArcSettings();
+
+// The main window's keys, as read when the window opens: defaults applied, a
+// negative position replaced by 2.
+struct WindowKeys {
+    int nPosX;
+    int nPosY;
+    int bArc;
+    int bMSIE;
+};
+WindowKeys ReadWindowKeys(const char* pszIniPath);
+
+// Writes the keys when the window closes: the position clamped at 0 and
+// written only inside the maximized-screen size; "bArc"/"bMSIE" as "1"/"0".
+void WriteWindowKeys(const char* pszIniPath, const RECT& rcWindow, bool bArcChecked,
+                     bool bFixChecked);

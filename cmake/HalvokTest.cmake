@@ -1,0 +1,35 @@
+# halvok_add_test(name SOURCES a.cpp ... [LIBS lib ...] [WIN_ONLY] [NATIVE_ONLY]
+#                 [RC file.rc] [TIMEOUT s])
+# One GoogleTest executable per module; its cases are discovered at test time
+# (under Wine for the Windows build).
+include(GoogleTest)
+if(NOT TARGET gtest)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  foreach(t gtest gtest_main)
+    target_compile_options(${t} PRIVATE -w)
+  endforeach()
+endif()
+
+function(halvok_add_test name)
+  cmake_parse_arguments(T "WIN_ONLY;NATIVE_ONLY" "TIMEOUT" "SOURCES;LIBS;RC" ${ARGN})
+  if(T_WIN_ONLY AND NOT WIN32)
+    return()
+  endif()
+  if(T_NATIVE_ONLY AND WIN32)
+    return()
+  endif()
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 120)
+  endif()
+  add_executable(${name} ${T_SOURCES} ${T_RC})
+  if(WIN32)
+    target_link_libraries(${name} PRIVATE halvok_win)
+  endif()
+  target_link_libraries(${name} PRIVATE ${T_LIBS} halvok_core gtest_main gtest)
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+                       PROPERTIES TIMEOUT ${T_TIMEOUT}
+                       WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+endfunction()

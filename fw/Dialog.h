@@ -1,0 +1,46 @@
+// A thin modal dialog base. One static dialog procedure keeps `this` at
+// WM_INITDIALOG and routes messages to member handlers. A derived dialog adds
+// its message map by overriding OnMessage.
+#pragma once
+
+#include <windows.h>
+
+class CDialog {
+public:
+    explicit CDialog(UINT nIDTemplate, HWND hParent = nullptr);
+    virtual ~CDialog() = default;
+    CDialog(const CDialog&) = delete;
+    CDialog& operator=(const CDialog&) = delete;
+
+    // Runs the dialog from the template in this module's resources; returns
+    // the value given to EndDialog, or -1 when the dialog cannot be created.
+    INT_PTR DoModal();
+    void EndDialog(INT_PTR nResult);
+
+    HWND GetSafeHwnd() const { return m_hWnd; }
+    HWND GetDlgItem(int nID) const { return ::GetDlgItem(m_hWnd, nID); }
+    UINT IsDlgButtonChecked(int nID) const { return ::IsDlgButtonChecked(m_hWnd, nID); }
+    void CheckDlgButton(int nID, UINT nCheck) { ::CheckDlgButton(m_hWnd, nID, nCheck); }
+    void SetWindowText(LPCSTR pszText) { ::SetWindowTextA(m_hWnd, pszText); }
+
+    HWND m_hWnd = nullptr;
+
+protected:
+    virtual BOOL OnInitDialog();   // runs DoDataExchange; TRUE
+    virtual void DoDataExchange() {}
+    // Every WM_COMMAND. The base handles IDOK and IDCANCEL (OnOK, OnCancel);
+    // TRUE when the command was handled.
+    virtual BOOL OnCommand(WPARAM wParam, LPARAM lParam);
+    virtual void OnOK() { EndDialog(IDOK); }
+    virtual void OnCancel() { EndDialog(IDCANCEL); }
+    // The derived dialog's message map: return true when handled, with the
+    // dialog procedure's result in *pResult. Unhandled messages get the
+    // dialog manager's default handling.
+    virtual bool OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, INT_PTR* pResult);
+
+    UINT m_nIDTemplate;
+    HWND m_hParent;
+
+private:
+    static INT_PTR CALLBACK DialogProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
+};

@@ -1,0 +1,38 @@
+// The main dialog: the list of result lines, the two action check boxes, the
+// intake of dropped and command-line paths, and the results display.
+#pragma once
+
+#include <windows.h>
+
+#include "fw/Dialog.h"
+#include "fw/ListBox.h"
+#include "worker/WrkDefs.h"
+
+class CMainDlg : public CDialog {
+public:
+    explicit CMainDlg(HWND hParent = nullptr);
+
+    // Intake (Intake.cpp), main thread only.
+    void OnDropFiles(HDROP hDropInfo);
+    void AddCmdLine();
+    void AddPath(const char* pszPath);
+    WrkJob* MakeJob(const char* pszPath);
+
+    CListBox m_wndList;
+    HICON m_hIcon;
+
+protected:
+    BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;  // Results.cpp
+    void DoDataExchange() override;
+    BOOL OnInitDialog() override;
+    bool OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, INT_PTR* pResult) override;
+
+    bool OnSysCommand(UINT nID, LPARAM lParam);  // false: default handling
+    bool OnPaint();                              // false: default painting
+    HICON OnQueryDragIcon() { return m_hIcon; }
+    void OnDestroy();
+};
+
+// Writes into out (1024 bytes) the path with its last component spelled as
+// the file system stores it. A path without a backslash is returned as given.
+void ResolveFileName(const char* pszPath, char* pszOut);

@@ -1,0 +1,38 @@
+// Records and constants shared by the main thread and the worker: the job
+// and result records that travel by posted message, the status values and
+// the worker's thread commands.
+#pragma once
+
+#include <cstdint>
+
+// A job: made by the intake with malloc, posted to the worker, freed there.
+struct WrkJob {
+    char szPath[1024];  // the page's full path; rewritten by the rename
+    int32_t bArchive;   // 1 when the archive box was checked
+    int32_t bFixHtml;   // 1 when the repair box was checked
+};
+static_assert(sizeof(WrkJob) == 1032, "WrkJob is a 1032-byte record");
+
+// A job's outcome: allocated zero-filled by the worker, freed by the window
+// (or by the worker when the window is gone).
+struct WrkResult {
+    int32_t nStatus;
+    char szName[1028];  // file-name part of the page's path after any rename
+};
+static_assert(sizeof(WrkResult) == 1032, "WrkResult is a 1032-byte record");
+
+enum : int32_t {
+    STATUS_OK = 0,
+    STATUS_NO_ARCHIVER = -1,  // the archiver could not be started
+    STATUS_NO_ACTION = -2,    // neither repair nor archiving asked
+};
+
+// Thread commands: WM_COMMAND thread messages, the command in wParam.
+enum : uint32_t {
+    WRK_CMD_JOB = 1,    // lParam: a WrkJob
+    WRK_CMD_QUIT = 2,   // end the worker's message loop
+    WRK_CMD_NUDGE = 6,  // posted once at start-up; ignored
+};
+
+// Done notification: WM_COMMAND to the main window, lParam a WrkResult.
+constexpr uint32_t ID_JOB_DONE = 24987;  // 0x619B
