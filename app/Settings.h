@@ -10,15 +10,22 @@ extern char g_szArcExe[260];        // the "Arc" program path
 extern int g_bHidden;               // "Hidden": start the archiver hidden
 
 // Fills pszDir (MAX_PATH bytes) with the running program's folder, ending in
-// a backslash.
+// a backslash. A program path too long for that leaves pszDir empty.
 void GetModuleDir(char* pszDir);
 
-// Sets g_szIniPath and reads "Com", "Arc" and "Hidden" (main thread, before
-// the worker starts).
+// Sets g_szIniPath to "halvok.ini" in the program's folder (empty when that
+// does not fit) and calls ReadArcSettings (main thread, before the worker
+// starts).
 void LoadArcSettings();
 
+// Reads "Com", "Arc" and "Hidden" from g_szIniPath into g_szArcCmd (" " and
+// at most 258 characters of "Com"), g_szArcExe and g_bHidden; the defaults
+// ("", "", 1) when the file, a key or g_szIniPath itself is missing.
+void ReadArcSettings();
+
 // The main window's keys, as read when the window opens: defaults applied, a
-// negative position replaced by 2.
+// negative position replaced by 2, bArc/bMSIE 1 for any non-zero value. An
+// empty path gives the defaults, and nothing is written to it.
 struct WindowKeys {
     int nPosX;
     int nPosY;

@@ -1,0 +1,13 @@
+// Hands one saved page, with its "_files" folder, to the archiver that the
+// settings file names, and waits for it.
+#pragma once
+
+// Builds the command line from g_szArcCmd (first "%s": the path without its
+// extension, second: the full path, third: the "_files" folder), starts
+// g_szArcExe with it (window hidden when g_bHidden is non-zero), waits
+// without a time limit and returns the archiver's exit code as a signed
+// 32-bit value. Returns -1 (STATUS_NO_ARCHIVER) when the archiver cannot be
+// started: "Arc" empty or not a runnable program, or a command line that
+// would not fit its buffer. Runs on the worker thread; reads the settings
+// without locking, as they are fixed before the worker starts.
+int RunArchiver(const char* pszPath);
