@@ -1,0 +1,8 @@
+// Which file names are saved pages: those whose extension holds "htm" or
+// "HTM" (case-sensitive), so .htm, .html, .shtml, .HTML and .HTM count, while
+// .Htm, .Html, .mht and a name without an extension do not.
+#pragma once
+
+// pszExt: the extension as the shell's path helper finds it, from the last
+// "." of the file-name part, or an empty string when there is none.
+bool IsPageExtension(const char* pszExt);

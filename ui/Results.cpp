@@ -1,0 +1,37 @@
+// Results display: each finished job's line in the list, the count of pending
+// jobs, the idle caption, and the close that ends a clean command-line run.
+#include <windows.h>
+#include <shellapi.h>  // HDROP in MainDlg.h
+
+#include <cstdlib>
+
+#include "app/Globals.h"
+#include "ui/MainDlg.h"
+#include "ui/ResultLine.h"
+
+BOOL CMainDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
+    // The whole value: a notification code in the high word makes it another
+    // command.
+    if (wParam != (WPARAM)ID_JOB_DONE)
+        return CDialog::OnCommand(wParam, lParam);
+
+    WrkResult* pResult = (WrkResult*)lParam;
+    if (!pResult)
+        return TRUE;  // not from the worker: nothing to count
+    --g_nPending;
+
+    pResult->szName[sizeof pResult->szName - 1] = '\0';
+    char szLine[1024];
+    FormatResultLine(pResult->nStatus, pResult->szName, szLine, sizeof szLine);
+    if (pResult->nStatus != STATUS_OK)
+        g_bAutoClose = 0;
+    m_wndList.AddString(szLine);
+    free(pResult);
+
+    if (g_nPending == 0) {
+        SetWindowText("Перетащите каталог в окно");
+        if (g_bAutoClose)
+            PostMessageA(m_hWnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+    }
+    return TRUE;
+}
