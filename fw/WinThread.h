@@ -13,23 +13,30 @@
 class CWinThread {
 public:
     CWinThread() = default;
-    virtual ~CWinThread();
+    virtual ~CWinThread();  // closes m_hThread
     CWinThread(const CWinThread&) = delete;
     CWinThread& operator=(const CWinThread&) = delete;
 
-    // Starts the thread running. FALSE when it could not be created; the
-    // object then stays the caller's.
+    // Starts the thread. When this returns TRUE the thread already has its
+    // message queue, so a message posted to m_nThreadID at once is never
+    // lost. With CREATE_SUSPENDED the thread stops before InitInstance until
+    // ResumeThread. FALSE when it could not be created; the object then
+    // stays the caller's.
     BOOL CreateThread(DWORD dwCreateFlags = 0, UINT nStackSize = 0,
                       LPSECURITY_ATTRIBUTES lpSecurityAttrs = nullptr);
 
-    // A new handle to the thread, owned by the caller; NULL on failure. Read
-    // it before asking the thread to end.
+    // A new handle to the thread, owned by the caller (CloseHandle); NULL on
+    // failure. Read it before asking the thread to end: once the thread has
+    // ended, an auto-deleting object is gone.
     HANDLE DuplicateThreadHandle() const;
 
-    virtual BOOL InitInstance();                   // FALSE: end at once
-    virtual int Run();                             // the message loop
-    virtual BOOL PreTranslateMessage(MSG* pMsg);   // TRUE: message consumed
-    virtual int ExitInstance();                    // the thread's exit code
+    // On the thread, in this order: InitInstance; Run when it returned TRUE,
+    // otherwise ExitInstance alone. The thread's exit code is the result of
+    // ExitInstance. Then the object deletes itself when m_bAutoDelete is set.
+    virtual BOOL InitInstance();                   // TRUE
+    virtual int Run();                             // the loop; returns ExitInstance()
+    virtual BOOL PreTranslateMessage(MSG* pMsg);   // TRUE: consumed; base: FALSE
+    virtual int ExitInstance();                    // wParam of the last message (WM_QUIT)
 
     HANDLE m_hThread = nullptr;
     DWORD m_nThreadID = 0;
@@ -42,14 +49,16 @@ private:
     static DWORD WINAPI ThreadEntry(LPVOID pParam);
 };
 
-// Creates a T (default constructor) and starts its thread; nullptr when the
-// object or the thread cannot be created.
+// Creates a T (default constructor) and starts its thread with the given
+// priority; nullptr when the object or the thread cannot be created.
 template <class T>
 T* AfxBeginThread(int nPriority = THREAD_PRIORITY_NORMAL, UINT nStackSize = 0,
                   DWORD dwCreateFlags = 0, LPSECURITY_ATTRIBUTES lpSecurityAttrs = nullptr) {
     T* pThread = new (std::nothrow) T;
     if (!pThread)
         return nullptr;
+    // Suspended, so that the priority is set before the thread runs any code
+    // of its own and the object cannot vanish before it is returned.
     if (!pThread->CreateThread(dwCreateFlags | CREATE_SUSPENDED, nStackSize, lpSecurityAttrs)) {
         delete pThread;
         return nullptr;

@@ -2,8 +2,21 @@
 // renames, repairs, archives and reports each page.
 #pragma once
 
+#include <cstddef>
+
 #include "fw/WinThread.h"
 
+struct WrkJob;
+
+// Thread messages, all WM_COMMAND with the command in wParam (the whole
+// value is compared):
+//   WRK_CMD_JOB   lParam a WrkJob, which the worker frees in every case. The
+//                 worker waits at the intake gate, then processes the job
+//                 while the main thread owns g_hRunMutex, and posts a
+//                 WrkResult to g_hMainWnd as ID_JOB_DONE; once the mutex is
+//                 free (shutdown) the job is dropped without a result.
+//   WRK_CMD_QUIT  ends the message loop; the object then deletes itself.
+//   anything else is ignored.
 class CWrkThread : public CWinThread {
 public:
     BOOL InitInstance() override;
@@ -13,4 +26,17 @@ public:
     // The two page operations; they use none of the thread's state.
     static void FixSavedPage(const char* pszPath);
     static int RunArchiver(const char* pszPath);
+
+private:
+    static void HandleJob(WrkJob* pJob);
 };
+
+// The worker takes the memory of the records it allocates (results) and
+// gives back the records it frees (jobs, and results the window cannot take)
+// through these two hooks. They are malloc and free; tests point them at
+// counting versions before the worker starts, to prove that every record is
+// freed exactly once.
+using WrkRecordAllocFn = void* (*)(size_t);
+using WrkRecordFreeFn = void (*)(void*);
+extern WrkRecordAllocFn g_pfnWrkRecordAlloc;
+extern WrkRecordFreeFn g_pfnWrkRecordFree;
