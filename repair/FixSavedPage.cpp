@@ -1,0 +1,89 @@
+// The Windows file shell of the page repair: open without sharing, one
+// read, the rewrite, one write, cut; the original bytes go back on failure.
+#include "repair/FixSavedPage.h"
+
+#include "repair/FixSavedPageFault.h"
+#include "repair/PageRewrite.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <climits>
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+std::atomic<PageWriteFault> g_writeFault{PageWriteFault::None};
+
+// A file handle from CreateFile: empty is INVALID_HANDLE_VALUE.
+class CFileHandle {
+public:
+    explicit CFileHandle(HANDLE h) : m_h(h) {}
+    ~CFileHandle() {
+        if (m_h != INVALID_HANDLE_VALUE)
+            CloseHandle(m_h);
+    }
+    CFileHandle(const CFileHandle&) = delete;
+    CFileHandle& operator=(const CFileHandle&) = delete;
+    bool IsValid() const { return m_h != INVALID_HANDLE_VALUE; }
+    HANDLE Get() const { return m_h; }
+
+private:
+    HANDLE m_h;
+};
+
+// Writes cb bytes at the start of the file and cuts it there; false when
+// any of the three steps fails. The armed fault, if any, hits one step.
+bool WriteWhole(HANDLE h, const char* p, DWORD cb, PageWriteFault fault) {
+    if (fault == PageWriteFault::Seek)
+        return false;
+    if (SetFilePointer(h, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER &&
+        GetLastError() != NO_ERROR)
+        return false;
+    static const char kNothing = 0;
+    const DWORD toWrite = fault == PageWriteFault::ShortWrite ? cb / 2 : cb;
+    DWORD written = 0;
+    if (!WriteFile(h, cb ? p : &kNothing, toWrite, &written, nullptr) || written != cb)
+        return false;
+    if (fault == PageWriteFault::Cut)
+        return false;
+    return SetEndOfFile(h) != FALSE;
+}
+
+}  // namespace
+
+void SetPageWriteFault(PageWriteFault fault) {
+    g_writeFault.store(fault);
+}
+
+void FixSavedPage(const char* pszPath) {
+    CFileHandle file(CreateFileA(pszPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                 OPEN_EXISTING, 0, nullptr));
+    if (!file.IsValid())
+        return;
+    // A page of 2 GiB or more cannot be held as one text; the high part of
+    // the size must not be dropped, or the write-back would cut the page.
+    DWORD sizeHigh = 0;
+    const DWORD size = GetFileSize(file.Get(), &sizeHigh);
+    if ((size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) || sizeHigh != 0 ||
+        size >= static_cast<DWORD>(INT_MAX))
+        return;
+
+    std::unique_ptr<char, MallocDeleter> page(static_cast<char*>(std::malloc(size + 1)));
+    if (!page)
+        return;
+    DWORD read = 0;
+    if (!ReadFile(file.Get(), page.get(), size, &read, nullptr) || read != size)
+        return;
+    page.get()[size] = '\0';
+
+    GrowBufOwner out;
+    if (RewriteSavedPage(page.get(), static_cast<int32_t>(size), &out.buf) == PageRepair::Leave)
+        return;
+    const PageWriteFault fault = g_writeFault.exchange(PageWriteFault::None);
+    if (WriteWhole(file.Get(), out.buf.data, static_cast<DWORD>(out.buf.used), fault))
+        return;
+    // The page text was never modified: put it back as it was read.
+    WriteWhole(file.Get(), page.get(), size, PageWriteFault::None);
+}

@@ -1,0 +1,171 @@
+// The saved-page rewrite: charset detection and reference repair.
+#include "repair/PageRewrite.h"
+
+#include "repair/Codecs.h"
+
+#include <cstring>
+#include <memory>
+
+namespace {
+
+// The output grows in steps of 32 KiB.
+constexpr int32_t kPageIncrement = 0x8000;
+
+// First occurrence of the needle in [p, end), or null.
+const char* FindBytes(const char* p, const char* end, const char* needle, size_t cbNeedle) {
+    while (static_cast<size_t>(end - p) >= cbNeedle) {
+        const void* hit = std::memchr(p, needle[0], static_cast<size_t>(end - p) - cbNeedle + 1);
+        if (!hit)
+            return nullptr;
+        p = static_cast<const char*>(hit);
+        if (std::memcmp(p + 1, needle + 1, cbNeedle - 1) == 0)
+            return p;
+        ++p;
+    }
+    return nullptr;
+}
+
+// Last double quote in [lo, hi), or null.
+const char* FindQuoteBackward(const char* lo, const char* hi) {
+    while (hi > lo)
+        if (*--hi == '"')
+            return hi;
+    return nullptr;
+}
+
+bool EqualsIgnoreCase(const char* p, size_t len, const char* pszAscii) {
+    if (std::strlen(pszAscii) != len)
+        return false;
+    for (size_t i = 0; i < len; ++i) {
+        char c = p[i];
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+        if (c != pszAscii[i])
+            return false;
+    }
+    return true;
+}
+
+// What PercentDecode would make of [p, end): whether it decodes an escape,
+// and whether one of them gives a zero byte.
+void ScanEscapes(const char* p, const char* end, bool* pbEscape, bool* pbZero) {
+    *pbEscape = *pbZero = false;
+    while (p < end) {
+        // HexPairValue stops at the first non-digit, and a quote ends the
+        // reference, so it never looks past end.
+        int32_t value;
+        if (*p == '%' && end - p >= 3 && (value = HexPairValue(p + 1)) >= 0) {
+            *pbEscape = true;
+            if (value == 0)
+                *pbZero = true;
+            p += 3;
+        } else {
+            ++p;
+        }
+    }
+}
+
+}  // namespace
+
+PageCharset DetectPageCharset(const char* pPage, int32_t cbPage) {
+    const char* end = pPage + cbPage;
+    const char* charset = FindBytes(pPage, end, "charset", 7);
+    if (!charset)
+        return PageCharset::Other;
+    const char* head = FindBytes(pPage, end, "</head>", 7);
+    if (!head || charset >= head)
+        return PageCharset::Other;
+    const char* eq = static_cast<const char*>(std::memchr(charset, '=', size_t(end - charset)));
+    if (!eq)
+        return PageCharset::Other;
+    const char* value = eq + 1;
+    const char* valueEnd = value;
+    while (valueEnd < end && *valueEnd != '"' && *valueEnd != ';')
+        ++valueEnd;
+    if (valueEnd == end)
+        return PageCharset::Other;
+    while (value < valueEnd && (*value == ' ' || *value == '\t'))
+        ++value;
+    while (valueEnd > value && (valueEnd[-1] == ' ' || valueEnd[-1] == '\t'))
+        --valueEnd;
+    const size_t len = static_cast<size_t>(valueEnd - value);
+    if (EqualsIgnoreCase(value, len, "koi8-r"))
+        return PageCharset::Koi8r;
+    if (EqualsIgnoreCase(value, len, "utf-8"))
+        return PageCharset::Utf8;
+    return PageCharset::Other;
+}
+
+PageRepair RewriteSavedPage(const char* pPage, int32_t cbPage, GrowBuf* pOut) {
+    *pOut = GrowBuf();
+    if (cbPage < 0)
+        return PageRepair::Leave;
+    // A zero byte would end the text early and lose what follows it (a page
+    // stored in UTF-16, for one): such a page is not touched.
+    if (cbPage > 0 && std::memchr(pPage, 0, static_cast<size_t>(cbPage)))
+        return PageRepair::Leave;
+
+    const PageCharset charset = DetectPageCharset(pPage, cbPage);
+    const char* const end = pPage + cbPage;
+    GrowBufOwner out;
+    const char* copy = pPage;  // first byte not yet in the output
+    const char* low = pPage;   // no opening quote of a later reference lies before this
+    bool bChanged = false;
+
+    for (const char* hit = FindBytes(pPage, end, "_files", 6); hit;
+         hit = FindBytes(hit, end, "_files", 6)) {
+        const char* open = FindQuoteBackward(low, hit);
+        if (!open) {
+            // No quote before it: later occurrences need not look back here.
+            low = hit;
+            hit += 6;
+            continue;
+        }
+        const char* close =
+            static_cast<const char*>(std::memchr(hit + 6, '"', size_t(end - (hit + 6))));
+        if (!close)
+            break;  // no quote after it, nor after any later occurrence
+        // The next occurrence is searched from the closing quote, so a second
+        // "_files" inside this reference is not handled again.
+        low = close;
+        hit = close;
+
+        bool bEscape, bZero;
+        ScanEscapes(open + 1, close, &bEscape, &bZero);
+        if (!bEscape || bZero)
+            continue;  // stays as it stands; copied with the next stretch
+
+        // The stretch up to and including the opening quote, then the raw
+        // reference, which is decoded in place in the output's block.
+        GrowBuf& o = out.buf;
+        if (!GrowBufAppend(&o, copy, int32_t(open + 1 - copy), kPageIncrement) ||
+            !GrowBufAppend(&o, open + 1, int32_t(close - (open + 1)), kPageIncrement))
+            return PageRepair::Leave;
+        const int32_t refStart = int32_t(o.used - (close - (open + 1)));
+        char* ref = o.data + refStart;
+        o.data[o.used] = '\0';  // inside the block: used < capacity
+        PercentDecode(ref);
+        const int32_t cbRef = static_cast<int32_t>(std::strlen(ref));
+        o.used = refStart + cbRef;
+
+        if (charset == PageCharset::Koi8r) {
+            Win1251ToKoi8(ref);
+        } else if (charset == PageCharset::Utf8 && !IsMultiByteUtf8(ref, cbRef)) {
+            std::unique_ptr<char, MallocDeleter> utf8(AnsiToUtf8(ref));
+            if (utf8) {
+                o.used = refStart;
+                if (!GrowBufAppend(&o, utf8.get(), int32_t(std::strlen(utf8.get())),
+                                   kPageIncrement))
+                    return PageRepair::Leave;
+            }
+        }
+        copy = close;
+        bChanged = true;
+    }
+
+    if (!GrowBufAppend(&out.buf, copy, int32_t(end - copy), kPageIncrement))
+        return PageRepair::Leave;
+    *pOut = out.buf;
+    out.buf = GrowBuf();
+    return bChanged ? PageRepair::Rewritten : PageRepair::Unchanged;
+}

@@ -1,0 +1,37 @@
+// The rewrite of a saved page: its percent-escaped references into the
+// "_files" folder become literal names in the charset the page declares.
+// Bytes in, bytes out; reading and writing the file is the caller's part.
+#pragma once
+
+#include "repair/GrowBuf.h"
+
+#include <cstdint>
+
+enum class PageCharset { Other, Koi8r, Utf8 };
+
+// The charset that the page declares: the unquoted value after the first
+// "charset" (which must come before the first "</head>"), up to the next
+// double quote or semicolon, spaces and tabs trimmed, "koi8-r" or "utf-8"
+// in any letter case. Anything else counts as Other.
+PageCharset DetectPageCharset(const char* pPage, int32_t cbPage);
+
+enum class PageRepair {
+    Leave,      // write nothing back: the page holds a zero byte, or memory ran out
+    Unchanged,  // no reference needed repair; the output equals the page
+    Rewritten,  // at least one reference was repaired
+};
+
+// Rewrites the cbPage bytes at pPage (which are not modified and need no
+// terminator). For Unchanged and Rewritten, *pOut (which must start empty)
+// receives the whole new page, pOut->used bytes; its data is null for an
+// empty page. The caller frees pOut->data. For Leave, *pOut is left empty.
+//
+// Each "_files" outside the references already handled makes the text
+// between the nearest double quotes around it a reference. A reference with
+// at least one %XX escape is decoded; then, on a KOI8-R page, translated
+// from Windows-1251 to KOI8-R; on a UTF-8 page, kept as decoded when the
+// bytes already are UTF-8 with a multi-byte sequence, else converted from
+// the ANSI code page to UTF-8. A reference that would decode to a zero
+// byte, and a "_files" with no double quote before or after it, stay as
+// they are. Every other byte is copied unchanged and in order.
+PageRepair RewriteSavedPage(const char* pPage, int32_t cbPage, GrowBuf* pOut);
