@@ -62,6 +62,12 @@ void FixSavedPage(const char* pszPath) {
                                  OPEN_EXISTING, 0, nullptr));
     if (!file.IsValid())
         return;
+    // A read-only page stays as it is, also where the open itself does not
+    // refuse write access (an administrator's process under some hosts).
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(file.Get(), &info) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY))
+        return;
     // A page of 2 GiB or more cannot be held as one text; the high part of
     // the size must not be dropped, or the write-back would cut the page.
     DWORD sizeHigh = 0;

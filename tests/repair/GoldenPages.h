@@ -1,0 +1,15 @@
+// The golden pages of the repair tests: golden/<name>.in.htm and the
+// expected golden/<name>.out.htm, read from the source tree.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// The golden folder with a trailing separator (a Z:\ path under Wine).
+std::string GoldenDir();
+
+// The names of all golden pages, sorted.
+std::vector<std::string> GoldenNames();
+
+bool ReadWholeFile(const std::string& path, std::string* pBytes);
+bool WriteWholeFile(const std::string& path, const std::string& bytes);
