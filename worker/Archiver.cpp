@@ -49,8 +49,9 @@ int RunArchiver(const char* pszPath) {
     char szStem[kArcBufSize];
     char szFolder[kArcBufSize];
     char szCmdLine[kArcBufSize];
-    // An empty "Arc" would let the platform take the program from the
-    // command line instead; a command line that does not fit is not run cut.
+    // An empty "Arc" means no archiver is configured; it is never left to the
+    // platform to pick a program from the command line. A command line that
+    // does not fit is not run cut.
     if (!g_szArcExe[0] || !SplitArcPath(pszPath, szStem, szFolder, kArcBufSize) ||
         !FormatArcCmd(szCmdLine, sizeof szCmdLine, g_szArcCmd, szStem, pszPath, szFolder))
         return -1;
