@@ -33,13 +33,13 @@ struct FreeDeleter {
 void CopyFolderOf(char* pszPath, char* pszDir) {
     *PathFindFileNameA(pszPath) = '\0';
     size_t n = strlen(pszPath);
-    if (n + 2 > MAX_PATH)  // room for a backslash and the NUL
+    if (n + 2 > MAX_PATH) // room for a backslash and the NUL
         return;
     memcpy(pszDir, pszPath, n + 1);
     PathAddBackslashA(pszDir);
 }
 
-}  // namespace
+} // namespace
 
 void GetModuleDir(char* pszDir) {
     pszDir[0] = '\0';
@@ -85,8 +85,7 @@ void ReadArcSettings() {
     g_bHidden = 1;
     if (g_szIniPath[0]) {
         GetPrivateProfileStringA(kSection, "Com", "", szCom, sizeof szCom, g_szIniPath);
-        GetPrivateProfileStringA(kSection, "Arc", "", g_szArcExe, sizeof g_szArcExe,
-                                 g_szIniPath);
+        GetPrivateProfileStringA(kSection, "Arc", "", g_szArcExe, sizeof g_szArcExe, g_szIniPath);
         g_bHidden = static_cast<int>(GetPrivateProfileIntA(kSection, "Hidden", 1, g_szIniPath));
     }
     // A 259-character template would leave no room for the NUL after the
@@ -114,9 +113,9 @@ void WriteWindowKeys(const char* pszIniPath, const RECT& rcWindow, bool bArcChec
                      bool bFixChecked) {
     if (!pszIniPath[0])
         return;
-    SavedWindowPos pos = SaveWindowPos(rcWindow.left, rcWindow.top,
-                                       GetSystemMetrics(SM_CXMAXIMIZED),
-                                       GetSystemMetrics(SM_CYMAXIMIZED));
+    SavedWindowPos pos =
+        SaveWindowPos(rcWindow.left, rcWindow.top, GetSystemMetrics(SM_CXMAXIMIZED),
+                      GetSystemMetrics(SM_CYMAXIMIZED));
     if (pos.bWrite) {
         char szNum[34];
         WritePrivateProfileStringA(kSection, "PosX", _itoa(pos.nX, szNum, 10), pszIniPath);

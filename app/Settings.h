@@ -4,10 +4,10 @@
 
 #include <windows.h>
 
-extern char g_szIniPath[MAX_PATH];  // full path of halvok.ini
-extern char g_szArcCmd[260];        // " " + the "Com" template
-extern char g_szArcExe[260];        // the "Arc" program path
-extern int g_bHidden;               // "Hidden": start the archiver hidden
+extern char g_szIniPath[MAX_PATH]; // full path of halvok.ini
+extern char g_szArcCmd[260];       // " " + the "Com" template
+extern char g_szArcExe[260];       // the "Arc" program path
+extern int g_bHidden;              // "Hidden": start the archiver hidden
 
 // Fills pszDir (MAX_PATH bytes) with the running program's folder, ending in
 // a backslash. A program path too long for that leaves pszDir empty.

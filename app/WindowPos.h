@@ -10,7 +10,7 @@ int RestoredWindowPos(int nStored);
 
 // What to save of the window's top-left corner when it closes.
 struct SavedWindowPos {
-    bool bWrite;  // false: keep the previous "PosX"/"PosY" in the file
+    bool bWrite; // false: keep the previous "PosX"/"PosY" in the file
     int nX;
     int nY;
 };

@@ -12,7 +12,7 @@ namespace {
 
 // Owns the two handles that CreateProcessA hands back.
 class CProcessHandles {
-public:
+  public:
     CProcessHandles() = default;
     CProcessHandles(const CProcessHandles&) = delete;
     CProcessHandles& operator=(const CProcessHandles&) = delete;
@@ -32,11 +32,11 @@ public:
         m_pi = PROCESS_INFORMATION{};
     }
 
-private:
+  private:
     PROCESS_INFORMATION m_pi{};
 };
 
-}  // namespace
+} // namespace
 
 int RunArchiver(const char* pszPath) {
     DWORD dwExitCode = DWORD(-1);

@@ -16,7 +16,7 @@ bool Append(char* pszOut, size_t cchOut, size_t* pos, const char* src, size_t n)
     return true;
 }
 
-}  // namespace
+} // namespace
 
 bool SplitArcPath(const char* pszPath, char* pszStem, char* pszFolder, size_t cchBuf) {
     static const char kSuffix[] = "_files";

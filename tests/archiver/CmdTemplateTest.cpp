@@ -16,7 +16,7 @@ std::string Format(const std::string& tmpl, const char* stem = "S", const char* 
     return out;
 }
 
-}  // namespace
+} // namespace
 
 TEST(SplitArcPath, CutsAtTheLastDotOfTheWholePath) {
     struct {
@@ -41,7 +41,7 @@ TEST(SplitArcPath, CutsAtTheLastDotOfTheWholePath) {
 
 TEST(SplitArcPath, RefusesWhatDoesNotFit) {
     char stem[16], folder[16];
-    EXPECT_TRUE(SplitArcPath("123456789.htm", stem, folder, sizeof stem));  // 15 + NUL
+    EXPECT_TRUE(SplitArcPath("123456789.htm", stem, folder, sizeof stem)); // 15 + NUL
     EXPECT_STREQ("123456789_files", folder);
     EXPECT_FALSE(SplitArcPath("1234567890.htm", stem, folder, sizeof stem));
     EXPECT_STREQ("", stem);

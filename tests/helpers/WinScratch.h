@@ -8,7 +8,7 @@
 #include <string>
 
 class ScratchDir {
-public:
+  public:
     // pszTag (ANSI, may hold Cyrillic CP1251 bytes) becomes part of the name.
     explicit ScratchDir(const char* pszTag) {
         char szTemp[MAX_PATH];
@@ -38,8 +38,8 @@ public:
 
     // The file's bytes, or "" when it cannot be read.
     static std::string ReadFile(const std::string& path) {
-        HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h == INVALID_HANDLE_VALUE)
             return std::string();
         std::string bytes(GetFileSize(h, nullptr), '\0');
@@ -51,7 +51,7 @@ public:
         return bytes;
     }
 
-private:
+  private:
     static void RemoveTree(const std::string& dir) {
         WIN32_FIND_DATAA fd;
         HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
@@ -90,9 +90,9 @@ inline std::string RunAndCapture(const std::string& exe, std::string cmd, DWORD*
     si.hStdOutput = si.hStdError = hWrite;
     si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     PROCESS_INFORMATION pi{};
-    BOOL bStarted = CreateProcessA(exe.c_str(), &cmd[0], nullptr, nullptr, TRUE, 0, nullptr,
-                                   nullptr, &si, &pi);
-    CloseHandle(hWrite);  // the child holds the only write end now
+    BOOL bStarted =
+        CreateProcessA(exe.c_str(), &cmd[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+    CloseHandle(hWrite); // the child holds the only write end now
     std::string out;
     char buf[4096];
     DWORD n = 0;

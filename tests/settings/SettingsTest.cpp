@@ -13,7 +13,7 @@
 namespace {
 
 class Settings : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { strcpy(g_szIniPath, m_ini.c_str()); }
 
     void WriteIni(const std::string& keys) {
@@ -45,7 +45,7 @@ std::string ProbeIn(const std::string& dir, const std::string& name, DWORD* pnEx
     return RunAndCapture(probe, " probe", pnExit);
 }
 
-}  // namespace
+} // namespace
 
 TEST_F(Settings, DefaultsWithoutFile) {
     for (const char* pszIni : {m_ini.c_str(), ""}) {
@@ -173,7 +173,7 @@ TEST(SettingsFile, FolderTooLongForTheSettingsPath) {
     while (parent.size() < 200)
         parent += "\\" + std::string(30, 'd');
     parent.resize(200);
-    parent.back() = 'd';  // not a backslash, whatever the length of %TEMP%
+    parent.back() = 'd'; // not a backslash, whatever the length of %TEMP%
     const std::string folder = parent + "\\" + std::string(251 - parent.size(), 'e');
     ASSERT_EQ(ERROR_SUCCESS, SHCreateDirectoryExA(nullptr, folder.c_str(), nullptr));
     ASSERT_TRUE(ScratchDir::WriteFile(parent + "\\halvok.ini", "[Options]\r\nHidden=0\r\n"));

@@ -10,16 +10,16 @@ TEST(WindowPos, NegativeStoredPositionOpensAtTwo) {
 }
 
 TEST(WindowPos, SavedClampedAtZeroAndOnlyInsideTheMaximizedScreen) {
-    const int cx = 1032, cy = 776;  // SM_CXMAXIMIZED, SM_CYMAXIMIZED
+    const int cx = 1032, cy = 776; // SM_CXMAXIMIZED, SM_CYMAXIMIZED
     struct {
         int left, top;
         bool write;
         int x, y;
     } const cases[] = {
         {100, 50, true, 100, 50},
-        {-20, 50, true, 0, 50},           // dragged off the left edge
-        {100, -7, true, 100, 0},          // dragged off the top edge
-        {-32000, -32000, true, 0, 0},     // minimised
+        {-20, 50, true, 0, 50},       // dragged off the left edge
+        {100, -7, true, 100, 0},      // dragged off the top edge
+        {-32000, -32000, true, 0, 0}, // minimised
         {cx - 1, cy - 1, true, cx - 1, cy - 1},
         {cx, 10, false, cx, 10},
         {10, cy, false, 10, cy},
