@@ -138,13 +138,6 @@ TEST_F(Settings, WindowKeysWriteRules) {
     WriteWindowKeys("", RECT{1, 1, 2, 2}, true, true);
 }
 
-TEST_F(Settings, CheckBoxValueFiveIsSavedAsOne) {
-    WriteIni("bArc=5\r\n");
-    WindowKeys keys = ReadWindowKeys(m_ini.c_str());
-    WriteWindowKeys(m_ini.c_str(), RECT{10, 10, 20, 20}, keys.bArc != 0, keys.bMSIE != 0);
-    EXPECT_EQ("1", Key("bArc"));
-}
-
 TEST(SettingsFile, ModuleDirIsTheProgramsFolder) {
     char szExe[MAX_PATH], szDir[MAX_PATH];
     ASSERT_GT(GetModuleFileNameA(nullptr, szExe, MAX_PATH), 0u);

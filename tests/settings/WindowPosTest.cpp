@@ -32,8 +32,3 @@ TEST(WindowPos, SavedClampedAtZeroAndOnlyInsideTheMaximizedScreen) {
         EXPECT_EQ(c.y, pos.nY) << c.left << "," << c.top;
     }
 }
-
-TEST(WindowPos, CheckBoxKeyIsOneOrZero) {
-    EXPECT_STREQ("1", CheckKeyText(true));
-    EXPECT_STREQ("0", CheckKeyText(false));
-}
