@@ -10,7 +10,7 @@ bool IsDdeSwitch(const char* pszTail) {
         if (c >= 'A' && c <= 'Z')
             c = (char)(c - 'A' + 'a');
         if (c != kDde[i])
-            return false;  // also stops at the tail's own end
+            return false; // also stops at the tail's own end
     }
     return true;
 }
@@ -35,7 +35,7 @@ bool CmdLineSplitter::Next(const char** ppToken, size_t* pnLength) {
             }
             start = m_pos + 1;
             end = close;
-            m_pos = close + 1;  // a further token may follow without a blank
+            m_pos = close + 1; // a further token may follow without a blank
         } else {
             end = strchr(m_pos, ' ');
             if (!end)

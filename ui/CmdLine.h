@@ -7,7 +7,7 @@
 #include <cstddef>
 
 class CmdLineSplitter {
-public:
+  public:
     // tail may be null; it must stay unchanged and alive while tokens are
     // taken. The splitter never writes to it.
     explicit CmdLineSplitter(const char* pszTail);
@@ -17,7 +17,7 @@ public:
     // false when the tail holds no further token.
     bool Next(const char** ppToken, size_t* pnLength);
 
-private:
+  private:
     const char* m_pos;
 };
 

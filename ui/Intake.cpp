@@ -19,10 +19,10 @@
 
 namespace {
 
-constexpr size_t kPathBuf = sizeof(WrkJob{}.szPath);  // 1024: resolved and job paths
+constexpr size_t kPathBuf = sizeof(WrkJob{}.szPath); // 1024: resolved and job paths
 
 class FindHandle {
-public:
+  public:
     explicit FindHandle(HANDLE h) : m_h(h) {}
     ~FindHandle() {
         if (m_h != INVALID_HANDLE_VALUE)
@@ -33,13 +33,13 @@ public:
     bool IsValid() const { return m_h != INVALID_HANDLE_VALUE; }
     HANDLE Get() const { return m_h; }
 
-private:
+  private:
     HANDLE m_h;
 };
 
 // Holds the worker for the life of one batch; every close gets its open.
 class GateHold {
-public:
+  public:
     GateHold() { IntakeGateClose(); }
     ~GateHold() { IntakeGateOpen(); }
     GateHold(const GateHold&) = delete;
@@ -64,7 +64,7 @@ void PostJob(WrkJob* pJob) {
     ++g_nPending;
 }
 
-}  // namespace
+} // namespace
 
 // When the stored name makes the path too long for out (or for the shell's
 // path helper), out is left empty: the caller takes nothing from it.
@@ -77,7 +77,7 @@ void ResolveFileName(const char* pszPath, char* pszOut) {
     memcpy(pszOut, pszPath, nPath + 1);
     const char* pszSlash = strrchr(pszPath, '\\');
     if (!pszSlash)
-        return;  // a bare name or "C:name": taken as given
+        return; // a bare name or "C:name": taken as given
 
     WIN32_FIND_DATAA fd;
     FindHandle hFind(FindFirstFileA(pszPath, &fd));
@@ -91,7 +91,7 @@ void ResolveFileName(const char* pszPath, char* pszOut) {
 WrkJob* CMainDlg::MakeJob(const char* pszPath) {
     size_t nPath = strlen(pszPath);
     if (nPath >= kPathBuf)
-        return nullptr;  // the worker expects a path that fits its record
+        return nullptr; // the worker expects a path that fits its record
     WrkJob* pJob = (WrkJob*)malloc(sizeof(WrkJob));
     if (!pJob)
         return nullptr;
@@ -130,7 +130,7 @@ void CMainDlg::AddPath(const char* pszPath) {
     do {
         memcpy(szEntry, szResolved, nFolder + 1);
         if (!PathAppendA(szEntry, fd.cFileName))
-            continue;  // the entry's path would not fit MAX_PATH
+            continue; // the entry's path would not fit MAX_PATH
         DWORD dwAttr = GetFileAttributesA(szEntry);
         if (dwAttr == INVALID_FILE_ATTRIBUTES || (dwAttr & FILE_ATTRIBUTE_DIRECTORY))
             continue;
@@ -167,7 +167,7 @@ void CMainDlg::AddCmdLine() {
         size_t nToken;
         while (split.Next(&pToken, &nToken)) {
             if (nToken >= kPathBuf)
-                continue;  // too long for any path buffer: no job
+                continue; // too long for any path buffer: no job
             char szToken[kPathBuf];
             memcpy(szToken, pToken, nToken);
             szToken[nToken] = '\0';

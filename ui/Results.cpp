@@ -1,7 +1,7 @@
 // Results display: each finished job's line in the list, the count of pending
 // jobs, the idle caption, and the close that ends a clean command-line run.
 #include <windows.h>
-#include <shellapi.h>  // HDROP in MainDlg.h
+#include <shellapi.h> // HDROP in MainDlg.h
 
 #include <cstdlib>
 
@@ -17,7 +17,7 @@ BOOL CMainDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
 
     WrkResult* pResult = (WrkResult*)lParam;
     if (!pResult)
-        return TRUE;  // not from the worker: nothing to count
+        return TRUE; // not from the worker: nothing to count
     --g_nPending;
 
     pResult->szName[sizeof pResult->szName - 1] = '\0';

@@ -79,10 +79,9 @@ TEST(PageExtension, HtmOrHTMCaseSensitive) {
         const char* ext;
         bool page;
     } const cases[] = {
-        {".htm", true},   {".html", true},  {".shtml", true}, {".HTML", true},
-        {".HTM", true},   {".xhtml", true}, {".Htm", false},  {".Html", false},
-        {".hTm", false},  {".mht", false},  {".txt", false},  {".bak", false},
-        {"", false},      {".", false},
+        {".htm", true},   {".html", true}, {".shtml", true}, {".HTML", true}, {".HTM", true},
+        {".xhtml", true}, {".Htm", false}, {".Html", false}, {".hTm", false}, {".mht", false},
+        {".txt", false},  {".bak", false}, {"", false},      {".", false},
     };
     for (const auto& c : cases)
         EXPECT_EQ(IsPageExtension(c.ext), c.page) << c.ext;
@@ -123,8 +122,8 @@ TEST(ResultLine, LongNameIsCutSoTheLineFits) {
         size_t nameLen;
         const char* tail;
     } const cases[] = {
-        {STATUS_OK, 1018, " [Ok]"},  // fits exactly
-        {STATUS_OK, 1019, " [Ok]"},  // one too many
+        {STATUS_OK, 1018, " [Ok]"}, // fits exactly
+        {STATUS_OK, 1019, " [Ok]"}, // one too many
         {STATUS_OK, 1027, " [Ok]"},
         {7, 1027, " [" TEXT_ERROR ": 7]"},
         {INT32_MIN, 1027, " [" TEXT_ERROR ": -2147483648]"},
@@ -142,4 +141,4 @@ TEST(ResultLine, LongNameIsCutSoTheLineFits) {
     EXPECT_EQ(Line(5, "name", 6), std::string(" [") + "\xCE\xF8\xE8");
 }
 
-}  // namespace
+} // namespace
