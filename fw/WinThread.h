@@ -50,7 +50,10 @@ private:
 };
 
 // Creates a T (default constructor) and starts its thread with the given
-// priority; nullptr when the object or the thread cannot be created.
+// priority; nullptr when the object or the thread cannot be created. A
+// thread that may end at once (InitInstance failing) may delete its object
+// before this returns: start such a thread CREATE_SUSPENDED and read its
+// handle and identifier before ResumeThread.
 template <class T>
 T* AfxBeginThread(int nPriority = THREAD_PRIORITY_NORMAL, UINT nStackSize = 0,
                   DWORD dwCreateFlags = 0, LPSECURITY_ATTRIBUTES lpSecurityAttrs = nullptr) {

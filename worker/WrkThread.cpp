@@ -1,0 +1,107 @@
+// The worker thread's command handling and the life of one job: rename,
+// caption, repair, archive, report.
+#include "worker/WrkThread.h"
+
+#include <shlwapi.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "app/Globals.h"
+#include "repair/FixSavedPage.h"
+#include "worker/Archiver.h"
+#include "worker/IntakeGate.h"
+#include "worker/WrkDefs.h"
+
+WrkRecordAllocFn g_pfnWrkRecordAlloc = [](size_t nBytes) { return malloc(nBytes); };
+WrkRecordFreeFn g_pfnWrkRecordFree = [](void* pRecord) { free(pRecord); };
+
+namespace {
+
+constexpr size_t kPathSize = sizeof(WrkJob::szPath);
+
+// Gives the page the extension ".htm" when it has another one. On success
+// the new path is left in pszPath; when the file system refuses (a file of
+// the new name exists, access denied, ...) the old path is put back and the
+// job goes on under it.
+void RenameToHtm(char* pszPath) {
+    char* pszExt = PathFindExtensionA(pszPath);
+    if (*pszExt != '.' || _stricmp(pszExt, ".htm") == 0)
+        return;
+    // An extension shorter than ".htm" makes the path grow; it must still fit.
+    if (static_cast<size_t>(pszExt - pszPath) + sizeof(".htm") > kPathSize)
+        return;
+    char szOldPath[kPathSize];
+    memcpy(szOldPath, pszPath, kPathSize);
+    memcpy(pszExt + 1, "htm", sizeof("htm"));
+    if (!MoveFileA(szOldPath, pszPath))
+        memcpy(pszPath, szOldPath, kPathSize);
+}
+
+}  // namespace
+
+BOOL CWrkThread::InitInstance() {
+    return TRUE;
+}
+
+int CWrkThread::ExitInstance() {
+    return CWinThread::ExitInstance();
+}
+
+void CWrkThread::FixSavedPage(const char* pszPath) {
+    ::FixSavedPage(pszPath);
+}
+
+int CWrkThread::RunArchiver(const char* pszPath) {
+    return ::RunArchiver(pszPath);
+}
+
+BOOL CWrkThread::PreTranslateMessage(MSG* pMsg) {
+    // Commands come as thread messages; the worker owns no window.
+    if (pMsg->message == WM_COMMAND && pMsg->hwnd == nullptr) {
+        switch (pMsg->wParam) {
+        case WRK_CMD_JOB:
+            if (pMsg->lParam)
+                HandleJob(reinterpret_cast<WrkJob*>(pMsg->lParam));
+            break;
+        case WRK_CMD_QUIT:
+            PostQuitMessage(0);
+            break;
+        default:  // WRK_CMD_NUDGE and anything unknown
+            break;
+        }
+    }
+    return CWinThread::PreTranslateMessage(pMsg);
+}
+
+void CWrkThread::HandleJob(WrkJob* pJob) {
+    // A batch being queued holds the worker here, before the job starts.
+    IntakeGateWait();
+
+    // The main thread owns the run mutex while the application runs; getting
+    // it means shutdown has begun, and queued jobs are dropped unprocessed.
+    if (WaitForSingleObject(g_hRunMutex, 0) == WAIT_OBJECT_0) {
+        ReleaseMutex(g_hRunMutex);
+    } else if (auto* pResult = static_cast<WrkResult*>(g_pfnWrkRecordAlloc(sizeof(WrkResult)))) {
+        memset(pResult, 0, sizeof(WrkResult));
+        pJob->szPath[kPathSize - 1] = '\0';
+
+        RenameToHtm(pJob->szPath);
+        strncpy(pResult->szName, PathFindFileNameA(pJob->szPath), sizeof(pResult->szName) - 1);
+        SetWindowTextA(g_hMainWnd, pResult->szName);
+
+        if (pJob->bFixHtml)
+            FixSavedPage(pJob->szPath);  // its outcome does not change the status
+        else
+            pResult->nStatus = STATUS_NO_ACTION;
+        if (pJob->bArchive)
+            pResult->nStatus = RunArchiver(pJob->szPath);
+
+        // The window frees a result it receives; one that cannot be handed
+        // over (window gone, post refused) is freed here.
+        if (!IsWindow(g_hMainWnd) ||
+            !PostMessageA(g_hMainWnd, WM_COMMAND, ID_JOB_DONE, reinterpret_cast<LPARAM>(pResult)))
+            g_pfnWrkRecordFree(pResult);
+    }
+    g_pfnWrkRecordFree(pJob);
+}
