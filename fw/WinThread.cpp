@@ -5,7 +5,7 @@ namespace {
 
 // An event handle that is closed when it goes out of scope unless released.
 class EventHandle {
-public:
+  public:
     EventHandle() : m_h(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
     ~EventHandle() {
         if (m_h)
@@ -20,7 +20,7 @@ public:
         return h;
     }
 
-private:
+  private:
     HANDLE m_h;
 };
 
@@ -28,11 +28,11 @@ private:
 // takes what it needs and then signals hQueueReady, its last touch.
 struct ThreadStartup {
     CWinThread* pThread;
-    HANDLE hQueueReady;  // set by the new thread once its message queue exists
-    HANDLE hGo;          // set by the creator; closed by the new thread
+    HANDLE hQueueReady; // set by the new thread once its message queue exists
+    HANDLE hGo;         // set by the creator; closed by the new thread
 };
 
-}  // namespace
+} // namespace
 
 CWinThread::~CWinThread() {
     if (m_hThread)
@@ -51,9 +51,9 @@ BOOL CWinThread::CreateThread(DWORD dwCreateFlags, UINT nStackSize,
     DWORD nThreadID = 0;
     // Suspended until m_hThread and m_nThreadID are set, so that the thread
     // never sees them unset.
-    HANDLE hThread = ::CreateThread(lpSecurityAttrs, nStackSize, ThreadEntry, &startup,
-                                    (dwCreateFlags & ~DWORD(CREATE_SUSPENDED)) | CREATE_SUSPENDED,
-                                    &nThreadID);
+    HANDLE hThread =
+        ::CreateThread(lpSecurityAttrs, nStackSize, ThreadEntry, &startup,
+                       (dwCreateFlags & ~DWORD(CREATE_SUSPENDED)) | CREATE_SUSPENDED, &nThreadID);
     if (!hThread)
         return FALSE;
     m_hThread = hThread;
@@ -72,8 +72,8 @@ BOOL CWinThread::CreateThread(DWORD dwCreateFlags, UINT nStackSize,
         return FALSE;
     }
     if (dwCreateFlags & CREATE_SUSPENDED)
-        SuspendThread(hThread);  // it now waits for the go event; it stops there
-    SetEvent(go.Detach());       // the thread owns the event from here on
+        SuspendThread(hThread); // it now waits for the go event; it stops there
+    SetEvent(go.Detach());      // the thread owns the event from here on
     return TRUE;
 }
 
@@ -82,7 +82,7 @@ DWORD WINAPI CWinThread::ThreadEntry(LPVOID pParam) {
     CWinThread* pThread = pStartup->pThread;
     HANDLE hGo = pStartup->hGo;
     MSG msg;
-    PeekMessageA(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);  // creates the queue
+    PeekMessageA(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE); // creates the queue
     SetEvent(pStartup->hQueueReady);
     WaitForSingleObject(hGo, INFINITE);
     CloseHandle(hGo);
@@ -95,9 +95,8 @@ DWORD WINAPI CWinThread::ThreadEntry(LPVOID pParam) {
 
 HANDLE CWinThread::DuplicateThreadHandle() const {
     HANDLE hDup = nullptr;
-    if (!m_hThread ||
-        !DuplicateHandle(GetCurrentProcess(), m_hThread, GetCurrentProcess(), &hDup, 0, FALSE,
-                         DUPLICATE_SAME_ACCESS))
+    if (!m_hThread || !DuplicateHandle(GetCurrentProcess(), m_hThread, GetCurrentProcess(), &hDup,
+                                       0, FALSE, DUPLICATE_SAME_ACCESS))
         return nullptr;
     return hDup;
 }
@@ -110,7 +109,7 @@ int CWinThread::Run() {
     for (;;) {
         BOOL bGot = GetMessageA(&m_msgCur, nullptr, 0, 0);
         if (bGot == 0)
-            break;  // WM_QUIT
+            break; // WM_QUIT
         if (bGot == -1) {
             m_msgCur.wParam = static_cast<WPARAM>(-1);
             break;

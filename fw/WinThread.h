@@ -11,9 +11,9 @@
 #include <new>
 
 class CWinThread {
-public:
+  public:
     CWinThread() = default;
-    virtual ~CWinThread();  // closes m_hThread
+    virtual ~CWinThread(); // closes m_hThread
     CWinThread(const CWinThread&) = delete;
     CWinThread& operator=(const CWinThread&) = delete;
 
@@ -33,19 +33,19 @@ public:
     // On the thread, in this order: InitInstance; Run when it returned TRUE,
     // otherwise ExitInstance alone. The thread's exit code is the result of
     // ExitInstance. Then the object deletes itself when m_bAutoDelete is set.
-    virtual BOOL InitInstance();                   // TRUE
-    virtual int Run();                             // the loop; returns ExitInstance()
-    virtual BOOL PreTranslateMessage(MSG* pMsg);   // TRUE: consumed; base: FALSE
-    virtual int ExitInstance();                    // wParam of the last message (WM_QUIT)
+    virtual BOOL InitInstance();                 // TRUE
+    virtual int Run();                           // the loop; returns ExitInstance()
+    virtual BOOL PreTranslateMessage(MSG* pMsg); // TRUE: consumed; base: FALSE
+    virtual int ExitInstance();                  // wParam of the last message (WM_QUIT)
 
     HANDLE m_hThread = nullptr;
     DWORD m_nThreadID = 0;
     BOOL m_bAutoDelete = TRUE;
 
-protected:
+  protected:
     MSG m_msgCur{};
 
-private:
+  private:
     static DWORD WINAPI ThreadEntry(LPVOID pParam);
 };
 

@@ -7,7 +7,7 @@
 namespace {
 
 class Gate {
-public:
+  public:
     Gate() : m_hOpen(CreateEventA(nullptr, TRUE, TRUE, nullptr)) {}
     ~Gate() {
         if (m_hOpen)
@@ -31,9 +31,9 @@ public:
     }
     bool IsOpen() const { return !m_hOpen || WaitForSingleObject(m_hOpen, 0) == WAIT_OBJECT_0; }
 
-private:
+  private:
     HANDLE m_hOpen;
-    int m_nCloses = 0;  // main thread only
+    int m_nCloses = 0; // main thread only
 };
 
 // Made on first use, from whichever thread comes first.
@@ -42,7 +42,7 @@ Gate& TheGate() {
     return gate;
 }
 
-}  // namespace
+} // namespace
 
 void IntakeGateClose() {
     TheGate().Close();

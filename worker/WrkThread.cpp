@@ -38,7 +38,7 @@ void RenameToHtm(char* pszPath) {
         memcpy(pszPath, szOldPath, kPathSize);
 }
 
-}  // namespace
+} // namespace
 
 BOOL CWrkThread::InitInstance() {
     return TRUE;
@@ -67,7 +67,7 @@ BOOL CWrkThread::PreTranslateMessage(MSG* pMsg) {
         case WRK_CMD_QUIT:
             PostQuitMessage(0);
             break;
-        default:  // WRK_CMD_NUDGE and anything unknown
+        default: // WRK_CMD_NUDGE and anything unknown
             break;
         }
     }
@@ -91,7 +91,7 @@ void CWrkThread::HandleJob(WrkJob* pJob) {
         SetWindowTextA(g_hMainWnd, pResult->szName);
 
         if (pJob->bFixHtml)
-            FixSavedPage(pJob->szPath);  // its outcome does not change the status
+            FixSavedPage(pJob->szPath); // its outcome does not change the status
         else
             pResult->nStatus = STATUS_NO_ACTION;
         if (pJob->bArchive)

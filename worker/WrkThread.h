@@ -18,7 +18,7 @@ struct WrkJob;
 //   WRK_CMD_QUIT  ends the message loop; the object then deletes itself.
 //   anything else is ignored.
 class CWrkThread : public CWinThread {
-public:
+  public:
     BOOL InitInstance() override;
     BOOL PreTranslateMessage(MSG* pMsg) override;
     int ExitInstance() override;
@@ -27,7 +27,7 @@ public:
     static void FixSavedPage(const char* pszPath);
     static int RunArchiver(const char* pszPath);
 
-private:
+  private:
     static void HandleJob(WrkJob* pJob);
 };
 

@@ -23,16 +23,16 @@ struct Probe {
     int nInitSleepMs = 0;
     BOOL bInitResult = TRUE;
     bool bMakeWindow = false;
-    int nExitCode = -1;  // -1: the base ExitInstance's value
+    int nExitCode = -1; // -1: the base ExitInstance's value
     std::atomic<int> nInits{0};
     std::vector<std::string> lifeCycle;
     std::vector<UINT> preTranslated;
-    std::vector<UINT> dispatched;  // reached the window procedure
+    std::vector<UINT> dispatched; // reached the window procedure
     bool bDeleted = false;
     HWND hWnd = nullptr;
 };
 
-Probe* g_pProbe;  // the probe for the next thread object made
+Probe* g_pProbe; // the probe for the next thread object made
 
 LRESULT CALLBACK ProbeWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
     if (uMsg >= WM_APP && uMsg <= WM_APP + 3)
@@ -41,7 +41,7 @@ LRESULT CALLBACK ProbeWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam
 }
 
 class ProbeThread : public CWinThread {
-public:
+  public:
     ProbeThread() : m_p(g_pProbe) {}
     ~ProbeThread() override { m_p->bDeleted = true; }
 
@@ -84,7 +84,7 @@ public:
         return m_p->nExitCode >= 0 ? m_p->nExitCode : CWinThread::ExitInstance();
     }
 
-private:
+  private:
     Probe* m_p;
 };
 
@@ -133,7 +133,7 @@ TEST(WinThread, MessagePostedRightAfterCreationArrives) {
         ASSERT_NE(hThread, nullptr);
         EXPECT_TRUE(PostThreadMessageA(nID, WM_PROBE, 0, 0));
         EXPECT_TRUE(PostThreadMessageA(nID, WM_PROBE_QUIT, 5, 0));
-        EXPECT_EQ(ExitCodeAfterEnd(hThread), 5u);  // WM_QUIT's code via ExitInstance
+        EXPECT_EQ(ExitCodeAfterEnd(hThread), 5u); // WM_QUIT's code via ExitInstance
         EXPECT_EQ(probe.preTranslated, (std::vector<UINT>{WM_PROBE, WM_PROBE_QUIT}));
         EXPECT_EQ(probe.lifeCycle, (std::vector<std::string>{"init", "run", "exit"}));
         EXPECT_TRUE(probe.bDeleted);
@@ -175,7 +175,7 @@ TEST(WinThread, ObjectClosesItsHandleWhenItDeletesItselfButADuplicateStaysValid)
     ProbeThread* pThread = nullptr;
     HANDLE hDup = Start(probe, 0, &nID, &pThread);
     ASSERT_NE(hDup, nullptr);
-    HANDLE hOwn = pThread->m_hThread;  // read before the object can go
+    HANDLE hOwn = pThread->m_hThread; // read before the object can go
     EXPECT_TRUE(PostThreadMessageA(nID, WM_PROBE_QUIT, 0, 0));
     EXPECT_EQ(ExitCodeAfterEnd(hDup), 0u);
     ASSERT_TRUE(probe.bDeleted);
@@ -191,9 +191,8 @@ TEST(WinThread, PreTranslateMessageSeesEveryMessageAndTrueConsumesIt) {
     ASSERT_NE(hThread, nullptr);
     ExitCodeAfterEnd(hThread);
     ASSERT_NE(probe.hWnd, nullptr);
-    EXPECT_EQ(probe.preTranslated,
-              (std::vector<UINT>{WM_CONSUMED, WM_PASSED, WM_PROBE_QUIT}));
+    EXPECT_EQ(probe.preTranslated, (std::vector<UINT>{WM_CONSUMED, WM_PASSED, WM_PROBE_QUIT}));
     EXPECT_EQ(probe.dispatched, std::vector<UINT>{WM_PASSED});
 }
 
-}  // namespace
+} // namespace

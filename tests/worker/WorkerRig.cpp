@@ -39,7 +39,7 @@ bool Forget(void* p, Kind* pKind) {
     return true;
 }
 
-}  // namespace
+} // namespace
 
 namespace Ledger {
 
@@ -103,7 +103,7 @@ void* WorkerAlloc(size_t nBytes) {
         s.live[p] = Kind::Result;
         ++s.nResultsMade;
     } else if (p) {
-        ++s.nBadFrees;  // the worker allocates nothing but results
+        ++s.nBadFrees; // the worker allocates nothing but results
     }
     return p;
 }
@@ -126,10 +126,10 @@ void FailWorkerAllocs(int nCount) {
     State().nAllocsToFail = nCount;
 }
 
-#define LEDGER_READ(name, field)                              \
-    int name() {                                              \
-        std::lock_guard<std::mutex> guard(State().lock);      \
-        return static_cast<int>(State().field);               \
+#define LEDGER_READ(name, field)                                                                   \
+    int name() {                                                                                   \
+        std::lock_guard<std::mutex> guard(State().lock);                                           \
+        return static_cast<int>(State().field);                                                    \
     }
 LEDGER_READ(LiveRecords, live.size())
 LEDGER_READ(BadFrees, nBadFrees)
@@ -138,7 +138,7 @@ LEDGER_READ(ResultsFreedByWorker, nResultsFreedByWorker)
 LEDGER_READ(JobsFreedByWorker, nJobsFreedByWorker)
 #undef LEDGER_READ
 
-}  // namespace Ledger
+} // namespace Ledger
 
 namespace {
 const char kWindowClass[] = "HalvokWorkerTestWindow";
@@ -149,7 +149,7 @@ TestWindow::TestWindow() {
     wc.lpfnWndProc = WndProc;
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.lpszClassName = kWindowClass;
-    RegisterClassA(&wc);  // fails harmlessly when already registered
+    RegisterClassA(&wc); // fails harmlessly when already registered
     m_hWnd = CreateWindowA(kWindowClass, "idle", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr,
                            nullptr, wc.hInstance, this);
 }
@@ -259,8 +259,8 @@ ScratchDir::ScratchDir() {
     char szTemp[MAX_PATH];
     GetTempPathA(MAX_PATH, szTemp);
     static int s_nSerial;
-    m_path = std::string(szTemp) + "halvok-worker-" + std::to_string(GetCurrentProcessId()) +
-             "-" + std::to_string(++s_nSerial);
+    m_path = std::string(szTemp) + "halvok-worker-" + std::to_string(GetCurrentProcessId()) + "-" +
+             std::to_string(++s_nSerial);
     RemoveTree(m_path);
     CreateDirectoryA(m_path.c_str(), nullptr);
 }
@@ -281,8 +281,8 @@ bool WriteBytes(const std::string& path, const std::string& bytes) {
 }
 
 std::string ReadBytes(const std::string& path) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return std::string();
     std::string bytes(GetFileSize(h, nullptr), '\0');

@@ -20,30 +20,30 @@
 namespace Ledger {
 void Reset();
 WrkJob* NewJob(const std::string& path, int bFixHtml, int bArchive);
-void FreeOwnJob(WrkJob* pJob);        // a job the test never handed over
-void TakeResult(WrkResult* pResult);  // the window frees a delivered result
-void* WorkerAlloc(size_t nBytes);     // hook: g_pfnWrkRecordAlloc
-void WorkerFree(void* pRecord);       // hook: g_pfnWrkRecordFree
-void FailWorkerAllocs(int nCount);    // the next nCount worker allocations fail
+void FreeOwnJob(WrkJob* pJob);       // a job the test never handed over
+void TakeResult(WrkResult* pResult); // the window frees a delivered result
+void* WorkerAlloc(size_t nBytes);    // hook: g_pfnWrkRecordAlloc
+void WorkerFree(void* pRecord);      // hook: g_pfnWrkRecordFree
+void FailWorkerAllocs(int nCount);   // the next nCount worker allocations fail
 
 int LiveRecords();
 int BadFrees();
 int ResultsMade();
 int ResultsFreedByWorker();
 int JobsFreedByWorker();
-}  // namespace Ledger
+} // namespace Ledger
 
 // What the test window saw, in order: captions set on it and results posted
 // to it.
 struct WindowEvent {
-    bool bResult;  // false: a caption
+    bool bResult; // false: a caption
     std::string name;
-    int nStatus;   // results only
-    bool bZeroTail;  // results: every byte after the name's NUL is zero
+    int nStatus;    // results only
+    bool bZeroTail; // results: every byte after the name's NUL is zero
 };
 
 class TestWindow {
-public:
+  public:
     TestWindow();
     ~TestWindow();
     TestWindow(const TestWindow&) = delete;
@@ -60,7 +60,7 @@ public:
     // waits for the caption to be set.
     std::function<void(const std::string&)> onCaption;
 
-private:
+  private:
     static LRESULT CALLBACK WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
     HWND m_hWnd = nullptr;
     std::vector<WindowEvent> m_events;
@@ -75,7 +75,7 @@ bool PumpWait(HANDLE h, DWORD timeoutMs = 20000);
 
 // A fresh folder under %TEMP%, removed with its contents at the end.
 class ScratchDir {
-public:
+  public:
     ScratchDir();
     ~ScratchDir();
     ScratchDir(const ScratchDir&) = delete;
@@ -83,12 +83,12 @@ public:
     std::string operator/(const std::string& name) const { return m_path + "\\" + name; }
     const std::string& Path() const { return m_path; }
 
-private:
+  private:
     std::string m_path;
 };
 
 bool WriteBytes(const std::string& path, const std::string& bytes);
-std::string ReadBytes(const std::string& path);  // "" when it cannot be read
+std::string ReadBytes(const std::string& path); // "" when it cannot be read
 // The names in a folder as the file system stores them, sorted; no "." "..".
 std::vector<std::string> ListFolder(const std::string& dir);
 // Folder of the running test program, with a trailing backslash.

@@ -21,7 +21,7 @@ const std::string kPage = "<html><body><img src=\"news_files/%41.png\"></body></
 const std::string kRepaired = "<html><body><img src=\"news_files/A.png\"></body></html>";
 
 class CountedWrkThread : public CWrkThread {
-public:
+  public:
     CountedWrkThread() { InterlockedIncrement(&s_nAlive); }
     ~CountedWrkThread() override { InterlockedDecrement(&s_nAlive); }
     static LONG s_nAlive;
@@ -29,7 +29,7 @@ public:
 LONG CountedWrkThread::s_nAlive = 0;
 
 class WorkerTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         Ledger::Reset();
         m_pfnOldAlloc = g_pfnWrkRecordAlloc;
@@ -57,12 +57,12 @@ protected:
         m_hWorker = pWorker->DuplicateThreadHandle();
         m_nWorkerID = pWorker->m_nThreadID;
         ASSERT_NE(m_hWorker, nullptr);
-        Post(WM_COMMAND, WRK_CMD_NUDGE, 0);  // as at start-up
+        Post(WM_COMMAND, WRK_CMD_NUDGE, 0); // as at start-up
     }
 
     void TearDown() override {
         StopWorker();
-        PumpFor(20);  // results posted just before the end
+        PumpFor(20); // results posted just before the end
         m_window.Destroy();
         while (!IntakeGateIsOpen())
             IntakeGateOpen();
@@ -126,8 +126,8 @@ protected:
         return path;
     }
 
-    ScratchDir m_dir;     // the pages
-    ScratchDir m_logDir;  // the stand-in archiver's record
+    ScratchDir m_dir;    // the pages
+    ScratchDir m_logDir; // the stand-in archiver's record
     TestWindow m_window;
     std::string m_sLog;
     HANDLE m_hWorker = nullptr;
@@ -150,7 +150,7 @@ TEST_F(WorkerTest, FlagsDecideTheStatus) {
         {"fix", 1, 0, STATUS_OK},
         {"arc", 0, 1, 3},
         {"both", 1, 1, 3},
-        {"zero", 1, 1, STATUS_OK},  // the archiver's 0
+        {"zero", 1, 1, STATUS_OK}, // the archiver's 0
     };
     for (const Row& row : rows)
         PostJob(MakePage(std::string(row.stem) + ".html"), row.bFixHtml, row.bArchive);
@@ -181,18 +181,15 @@ TEST_F(WorkerTest, PagesGetTheHtmExtensionUnlessTheNameIsTaken) {
     struct Row {
         const char* folder;
         const char* file;
-        const char* expected;  // the name afterwards, and in the result
-        bool bHtmBeside;       // a page.htm already lies beside it
+        const char* expected; // the name afterwards, and in the result
+        bool bHtmBeside;      // a page.htm already lies beside it
         int bFixHtml, bArchive;
     };
     const Row rows[] = {
-        {"a", "news.html", "news.htm", false, 1, 1},
-        {"b", "news.HTML", "news.htm", false, 1, 1},
-        {"c", "news.shtml", "news.htm", false, 1, 1},
-        {"d", "page.HTM", "page.HTM", false, 1, 1},
-        {"e", "PAGE.HTML", "PAGE.htm", false, 1, 1},
-        {"f", "page.html", "page.html", true, 1, 1},
-        {"g", "plain.html", "plain.htm", false, 0, 0},  // renamed though no action
+        {"a", "news.html", "news.htm", false, 1, 1},   {"b", "news.HTML", "news.htm", false, 1, 1},
+        {"c", "news.shtml", "news.htm", false, 1, 1},  {"d", "page.HTM", "page.HTM", false, 1, 1},
+        {"e", "PAGE.HTML", "PAGE.htm", false, 1, 1},   {"f", "page.html", "page.html", true, 1, 1},
+        {"g", "plain.html", "plain.htm", false, 0, 0}, // renamed though no action
     };
     const std::string kBeside = "the other page";
     for (const Row& row : rows) {
@@ -235,7 +232,7 @@ TEST_F(WorkerTest, CaptionNamesEachPageBeforeItIsRepairedAndArchivedInPostingOrd
     // exactly between its rename and its repair.
     m_window.onCaption = [&](const std::string& caption) {
         std::string path = m_dir / caption;
-        std::string oldPath = path + "l";  // n0.htm was n0.html
+        std::string oldPath = path + "l"; // n0.htm was n0.html
         bool bRenamed = GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES &&
                         GetFileAttributesA(oldPath.c_str()) == INVALID_FILE_ATTRIBUTES;
         seen.push_back({caption, bRenamed, ReadBytes(path) == kPage, !Archived(path)});
@@ -298,8 +295,7 @@ TEST_F(WorkerTest, JobUnderWayFinishesAndItsResultIsFreedWhenTheWindowIsGone) {
     m_window.Destroy();
     StopWorker();
 
-    EXPECT_EQ(ListFolder(m_dir.Path()),
-              (std::vector<std::string>{"w0.htm", "w1.html", "w2.html"}));
+    EXPECT_EQ(ListFolder(m_dir.Path()), (std::vector<std::string>{"w0.htm", "w1.html", "w2.html"}));
     EXPECT_EQ(ReadBytes(m_dir / "w0.htm"), kRepaired);
     EXPECT_TRUE(Archived(m_dir / "w0.htm"));
     for (const char* name : {"w1.html", "w2.html"}) {
@@ -348,9 +344,9 @@ TEST_F(WorkerTest, OtherCommandsAndMessagesAreIgnored) {
     // as a job would rename, repair and archive that page.
     std::string decoy = MakePage("decoy.html");
     std::vector<std::pair<UINT, WPARAM>> strays = {
-        {WM_COMMAND, 0},         {WM_COMMAND, 7},       {WM_COMMAND, WRK_CMD_NUDGE},
-        {WM_COMMAND, 0x10001},   {WM_COMMAND, 0x10002}, {WM_USER + 1, WRK_CMD_JOB},
-        {WM_APP, WRK_CMD_JOB},   {WM_NULL, WRK_CMD_JOB},
+        {WM_COMMAND, 0},       {WM_COMMAND, 7},        {WM_COMMAND, WRK_CMD_NUDGE},
+        {WM_COMMAND, 0x10001}, {WM_COMMAND, 0x10002},  {WM_USER + 1, WRK_CMD_JOB},
+        {WM_APP, WRK_CMD_JOB}, {WM_NULL, WRK_CMD_JOB},
     };
     if constexpr (sizeof(WPARAM) > 4)
         strays.push_back({WM_COMMAND, static_cast<WPARAM>((1ULL << 32) | WRK_CMD_JOB)});
@@ -361,7 +357,7 @@ TEST_F(WorkerTest, OtherCommandsAndMessagesAreIgnored) {
     }
     PostJob(MakePage("real.html"), 0, 0);
     ASSERT_TRUE(WaitResults(1));
-    StopWorker();  // ends only if no stray was taken for the quit command
+    StopWorker(); // ends only if no stray was taken for the quit command
     PumpFor(50);
 
     EXPECT_EQ(m_window.Results().size(), 1u);
@@ -370,7 +366,7 @@ TEST_F(WorkerTest, OtherCommandsAndMessagesAreIgnored) {
     EXPECT_EQ(ReadBytes(m_sLog), "");
     EXPECT_EQ(Ledger::JobsFreedByWorker(), 1);
     for (WrkJob* pJob : jobs)
-        Ledger::FreeOwnJob(pJob);  // a bad free here if the worker had freed it
+        Ledger::FreeOwnJob(pJob); // a bad free here if the worker had freed it
 }
 
 TEST_F(WorkerTest, JobWithoutRoomForItsResultIsFreedUntouched) {
@@ -395,11 +391,11 @@ TEST(IntakeGate, ClosesNestAndOpensWhenEveryCloseIsMatched) {
     EXPECT_FALSE(IntakeGateIsOpen());
     IntakeGateOpen();
     EXPECT_TRUE(IntakeGateIsOpen());
-    IntakeGateOpen();  // unmatched: must not leave the gate unclosable
+    IntakeGateOpen(); // unmatched: must not leave the gate unclosable
     IntakeGateClose();
     EXPECT_FALSE(IntakeGateIsOpen());
     IntakeGateOpen();
     EXPECT_TRUE(IntakeGateIsOpen());
 }
 
-}  // namespace
+} // namespace
