@@ -5,15 +5,21 @@
 
 #include <windows.h>
 
+// The module that holds the program's resources (dialog templates, icons,
+// strings): the program file itself.
+HINSTANCE AfxGetResourceHandle();
+
 class CDialog {
-public:
+  public:
     explicit CDialog(UINT nIDTemplate, HWND hParent = nullptr);
     virtual ~CDialog() = default;
     CDialog(const CDialog&) = delete;
     CDialog& operator=(const CDialog&) = delete;
 
-    // Runs the dialog from the template in this module's resources; returns
-    // the value given to EndDialog, or -1 when the dialog cannot be created.
+    // Runs the dialog from the template in the program's resources, owned by
+    // the parent window given to the constructor; returns the value given to
+    // EndDialog, or -1 when the dialog cannot be created. m_hWnd is the
+    // dialog's window from WM_INITDIALOG until WM_NCDESTROY.
     INT_PTR DoModal();
     void EndDialog(INT_PTR nResult);
 
@@ -25,8 +31,8 @@ public:
 
     HWND m_hWnd = nullptr;
 
-protected:
-    virtual BOOL OnInitDialog();   // runs DoDataExchange; TRUE
+  protected:
+    virtual BOOL OnInitDialog(); // runs DoDataExchange; TRUE
     virtual void DoDataExchange() {}
     // Every WM_COMMAND. The base handles IDOK and IDCANCEL (OnOK, OnCancel);
     // TRUE when the command was handled.
@@ -36,11 +42,14 @@ protected:
     // The derived dialog's message map: return true when handled, with the
     // dialog procedure's result in *pResult. Unhandled messages get the
     // dialog manager's default handling.
+    // *pResult is the message's own result: returned as it is for the
+    // messages whose dialog-procedure result is the answer (WM_QUERYDRAGICON,
+    // WM_CTLCOLOR..., ...), otherwise put in DWLP_MSGRESULT.
     virtual bool OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, INT_PTR* pResult);
 
     UINT m_nIDTemplate;
     HWND m_hParent;
 
-private:
+  private:
     static INT_PTR CALLBACK DialogProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
 };

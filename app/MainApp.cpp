@@ -1,0 +1,71 @@
+// Start-up and shutdown of the program around its one modal dialog.
+#include "app/MainApp.h"
+
+#include "app/Globals.h"
+#include "app/Settings.h"
+#include "ui/MainDlg.h"
+#include "worker/WrkDefs.h"
+#include "worker/WrkThread.h"
+
+namespace {
+// The duplicate of the worker's thread handle that shutdown waits on.
+class CThreadHandle {
+  public:
+    explicit CThreadHandle(HANDLE h) : m_h(h) {}
+    ~CThreadHandle() {
+        if (m_h)
+            CloseHandle(m_h);
+    }
+    CThreadHandle(const CThreadHandle&) = delete;
+    CThreadHandle& operator=(const CThreadHandle&) = delete;
+    HANDLE Get() const { return m_h; }
+
+  private:
+    HANDLE m_h;
+};
+} // namespace
+
+BOOL CMainApp::InitInstance() {
+    g_pMainApp = this;
+    LoadArcSettings();
+
+    g_hRunMutex = CreateMutexA(nullptr, TRUE, nullptr);
+    if (!g_hRunMutex)
+        return FALSE;
+
+    g_pWrkThread = AfxBeginThread<CWrkThread>(THREAD_PRIORITY_NORMAL, 0, 0, nullptr);
+    if (!g_pWrkThread)
+        return FALSE;
+    PostThreadMessageA(g_pWrkThread->m_nThreadID, WM_COMMAND, WRK_CMD_NUDGE, 0);
+
+    {
+        CMainDlg dlg;
+        m_pMainWnd = &dlg;
+        dlg.DoModal();
+        m_pMainWnd = nullptr;
+    }
+    return FALSE;
+}
+
+int CMainApp::ExitInstance() {
+    // From the release on, the worker throws away every job it takes.
+    if (g_hRunMutex)
+        ReleaseMutex(g_hRunMutex);
+
+    if (g_pWrkThread) {
+        // The thread object deletes itself when its thread ends, so the
+        // handle to wait on is taken before the worker is told to quit.
+        CThreadHandle hWorker(g_pWrkThread->DuplicateThreadHandle());
+        PostThreadMessageA(g_pWrkThread->m_nThreadID, WM_COMMAND, WRK_CMD_QUIT, 0);
+        // The job under way, a running archiver included, is finished first.
+        if (hWorker.Get())
+            WaitForSingleObject(hWorker.Get(), INFINITE);
+        g_pWrkThread = nullptr;
+    }
+
+    if (g_hRunMutex) {
+        CloseHandle(g_hRunMutex);
+        g_hRunMutex = nullptr;
+    }
+    return CWinApp::ExitInstance();
+}

@@ -1,0 +1,12 @@
+// The program's entry point and its one application object. Built into
+// halvok.exe only, so that the tests can link the rest.
+#include "app/MainApp.h"
+
+static CMainApp theApp;
+
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR /*lpCmdLine*/,
+                   int nCmdShow) {
+    // The tail is cut from the full command line here rather than taken from
+    // the C runtime, so that it follows one rule whichever runtime is linked.
+    return AfxWinMain(hInstance, hPrevInstance, AfxCmdLineTail(GetCommandLineA()), nCmdShow);
+}
