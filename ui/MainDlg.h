@@ -3,13 +3,14 @@
 #pragma once
 
 #include <windows.h>
+#include <shellapi.h> // HDROP
 
 #include "fw/Dialog.h"
 #include "fw/ListBox.h"
 #include "worker/WrkDefs.h"
 
 class CMainDlg : public CDialog {
-public:
+  public:
     explicit CMainDlg(HWND hParent = nullptr);
 
     // Intake (Intake.cpp), main thread only.
@@ -21,14 +22,14 @@ public:
     CListBox m_wndList;
     HICON m_hIcon;
 
-protected:
-    BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;  // Results.cpp
+  protected:
+    BOOL OnCommand(WPARAM wParam, LPARAM lParam) override; // Results.cpp
     void DoDataExchange() override;
     BOOL OnInitDialog() override;
     bool OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, INT_PTR* pResult) override;
 
-    bool OnSysCommand(UINT nID, LPARAM lParam);  // false: default handling
-    bool OnPaint();                              // false: default painting
+    bool OnSysCommand(UINT nID, LPARAM lParam); // false: default handling
+    bool OnPaint();                             // false: default painting
     HICON OnQueryDragIcon() { return m_hIcon; }
     void OnDestroy();
 };
