@@ -154,8 +154,9 @@ TEST(Program, RunsInItsOwnFolderAndExitsWithTheFrameworksCode) {
         const std::string exe = dir / "halvok.exe";
         const std::string ini = dir / "halvok.ini";
         ASSERT_TRUE(CopyFileA((BinDir() + "\\halvok.exe").c_str(), exe.c_str(), FALSE));
-        if (c.pszKeys)
+        if (c.pszKeys) {
             ASSERT_TRUE(WriteBytes(ini, c.pszKeys));
+        }
 
         Process proc;
         ASSERT_TRUE(proc.Start(exe, dir.Path()));

@@ -1,0 +1,109 @@
+// The application's shutdown: the run mutex released before the worker is
+// told to quit, the job under way finished, the jobs behind it dropped, and
+// the steps for a mutex or worker that a failed start never made skipped.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "app/Globals.h"
+#include "app/MainApp.h"
+#include "app/Settings.h"
+#include "tests/ui/UiRig.h"
+#include "worker/WrkDefs.h"
+#include "worker/WrkThread.h"
+
+using namespace ui_test;
+
+namespace {
+std::string BinDir() {
+    char sz[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, sz, MAX_PATH);
+    std::string path(sz, n);
+    return path.substr(0, path.find_last_of('\\'));
+}
+
+std::string ReadAll(const std::string& path) {
+    std::string bytes;
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return bytes;
+    char buf[4096];
+    DWORD n = 0;
+    while (ReadFile(h, buf, sizeof buf, &n, nullptr) && n > 0)
+        bytes.append(buf, n);
+    CloseHandle(h);
+    return bytes;
+}
+
+int CountLines(const std::string& text) {
+    int n = 0;
+    for (char c : text)
+        n += c == '\n';
+    return n;
+}
+
+void PostArchiveJob(const std::string& path) {
+    WrkJob* pJob = static_cast<WrkJob*>(malloc(sizeof(WrkJob)));
+    ASSERT_NE(pJob, nullptr);
+    strcpy(pJob->szPath, path.c_str());
+    pJob->bArchive = 1;
+    pJob->bFixHtml = 0;
+    ASSERT_TRUE(PostThreadMessageA(g_pWrkThread->m_nThreadID, WM_COMMAND, WRK_CMD_JOB,
+                                   reinterpret_cast<LPARAM>(pJob)));
+}
+} // namespace
+
+TEST(Shutdown, AfterAFailedStartSkipsWhatWasNeverMade) {
+    for (bool bMutexMade : {false, true}) {
+        SCOPED_TRACE(bMutexMade ? "mutex made, no worker" : "nothing made");
+        CMainApp app;
+        g_pWrkThread = nullptr;
+        g_hRunMutex = bMutexMade ? CreateMutexA(nullptr, TRUE, nullptr) : nullptr;
+        EXPECT_EQ(app.ExitInstance(), 0);
+        EXPECT_EQ(g_hRunMutex, nullptr);
+    }
+}
+
+TEST(Shutdown, FinishesTheJobUnderWayAndDropsTheQueuedOnes) {
+    Scratch dir("shutdown");
+    const std::string log = dir / "arc.log";
+    SetEnvironmentVariableA("HALVOK_FAKEARC_LOG", log.c_str());
+    SetEnvironmentVariableA("HALVOK_FAKEARC_SLEEP_MS", "1500");
+    strcpy(g_szArcExe, (BinDir() + "\\fakearc.exe").c_str());
+    strcpy(g_szArcCmd, " fakearc \"%s\"");
+    g_bHidden = 1;
+    g_hMainWnd = nullptr; // no window: the worker frees the results itself
+
+    CMainApp app;
+    g_hRunMutex = CreateMutexA(nullptr, TRUE, nullptr);
+    ASSERT_NE(g_hRunMutex, nullptr);
+    g_pWrkThread = AfxBeginThread<CWrkThread>();
+    ASSERT_NE(g_pWrkThread, nullptr);
+    HANDLE hWorker = g_pWrkThread->DuplicateThreadHandle();
+    ASSERT_NE(hWorker, nullptr);
+
+    for (int i = 0; i < 3; ++i) {
+        std::string page = dir / ("p" + std::to_string(i) + ".htm");
+        ASSERT_TRUE(WriteBytes(page, "<html></html>"));
+        PostArchiveJob(page);
+    }
+    // The first archiver is running when the window goes away.
+    ASSERT_TRUE(WaitFor([&] { return CountLines(ReadAll(log)) == 1; }, 20000));
+    const DWORD t0 = GetTickCount();
+    EXPECT_EQ(app.ExitInstance(), 0);
+    const DWORD dwWaited = GetTickCount() - t0;
+
+    EXPECT_EQ(WaitForSingleObject(hWorker, 0), WAIT_OBJECT_0) << "the worker must have ended";
+    EXPECT_GE(dwWaited, 500u) << "the running archiver must be waited for";
+    EXPECT_EQ(CountLines(ReadAll(log)), 1) << "the queued jobs must be dropped";
+    EXPECT_EQ(g_hRunMutex, nullptr);
+    EXPECT_EQ(g_pWrkThread, nullptr);
+    CloseHandle(hWorker);
+    SetEnvironmentVariableA("HALVOK_FAKEARC_LOG", nullptr);
+    SetEnvironmentVariableA("HALVOK_FAKEARC_SLEEP_MS", nullptr);
+}
