@@ -8,7 +8,8 @@
 enum class BenchCharset { Other, Koi8r, Utf8 };
 
 inline std::string MakeBenchPage(size_t size, BenchCharset charset) {
-    std::string page = "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=";
+    std::string page =
+        "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=";
     page += charset == BenchCharset::Koi8r  ? "koi8-r"
             : charset == BenchCharset::Utf8 ? "utf-8"
                                             : "windows-1251";

@@ -56,6 +56,6 @@ void BM_GrowBufSteps(benchmark::State& state) {
 }
 BENCHMARK(BM_GrowBufSteps)->ArgName("preallocated")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
-}  // namespace
+} // namespace
 
 BENCHMARK_MAIN();

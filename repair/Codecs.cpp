@@ -45,6 +45,7 @@ namespace {
 
 // RFC 1489 KOI8-R codes of the Windows-1251 bytes 0x80 to 0xFF; bytes below
 // 0x80 map to themselves.
+// clang-format off
 const unsigned char kWin1251ToKoi8High[128] = {
     // 0x80-0x9F: no KOI8-R counterpart, unchanged
     0x80, 0x81, 0x82, 0x83, 0x84, 0x85, 0x86, 0x87, 0x88, 0x89, 0x8A, 0x8B, 0x8C, 0x8D, 0x8E, 0x8F,
@@ -59,10 +60,11 @@ const unsigned char kWin1251ToKoi8High[128] = {
     0xC1, 0xC2, 0xD7, 0xC7, 0xC4, 0xC5, 0xD6, 0xDA, 0xC9, 0xCA, 0xCB, 0xCC, 0xCD, 0xCE, 0xCF, 0xD0,
     0xD2, 0xD3, 0xD4, 0xD5, 0xC6, 0xC8, 0xC3, 0xDE, 0xDB, 0xDD, 0xDF, 0xD9, 0xD8, 0xDC, 0xC0, 0xD1,
 };
+// clang-format on
 
 constexpr int32_t kUtf8Increment = 4096;
 
-}  // namespace
+} // namespace
 
 void Win1251ToKoi8(char* psz) {
     const size_t len = std::strlen(psz);
@@ -105,7 +107,7 @@ char* AnsiToUtf8(const char* psz) {
             count = 3;
         }
         if (!GrowBufAppend(&out, bytes, count, kUtf8Increment))
-            return nullptr;  // the lost block is already freed
+            return nullptr; // the lost block is already freed
     }
     return out.data;
 }
@@ -121,21 +123,21 @@ bool IsMultiByteUtf8(const char* p, int32_t len) {
             continue;
         }
         int32_t tail;
-        unsigned char lo = 0x80, hi = 0xBF;  // allowed range of the second byte
+        unsigned char lo = 0x80, hi = 0xBF; // allowed range of the second byte
         if (b >= 0xC2 && b <= 0xDF) {
             tail = 1;
         } else if (b >= 0xE0 && b <= 0xEF) {
             tail = 2;
             if (b == 0xE0)
-                lo = 0xA0;  // overlong
+                lo = 0xA0; // overlong
             else if (b == 0xED)
-                hi = 0x9F;  // surrogates
+                hi = 0x9F; // surrogates
         } else if (b >= 0xF0 && b <= 0xF4) {
             tail = 3;
             if (b == 0xF0)
-                lo = 0x90;  // overlong
+                lo = 0x90; // overlong
             else if (b == 0xF4)
-                hi = 0x8F;  // above U+10FFFF
+                hi = 0x8F; // above U+10FFFF
         } else {
             return false;
         }

@@ -5,6 +5,7 @@
 namespace {
 
 // UTF-16 units of the bytes 0x80 to 0xFF; bytes below 0x80 are ASCII.
+// clang-format off
 const uint16_t kCp1251High[128] = {
     0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021,
     0x20AC, 0x2030, 0x0409, 0x2039, 0x040A, 0x040C, 0x040B, 0x040F,
@@ -23,8 +24,9 @@ const uint16_t kCp1251High[128] = {
     0x0440, 0x0441, 0x0442, 0x0443, 0x0444, 0x0445, 0x0446, 0x0447,
     0x0448, 0x0449, 0x044A, 0x044B, 0x044C, 0x044D, 0x044E, 0x044F,
 };
+// clang-format on
 
-}  // namespace
+} // namespace
 
 uint16_t Cp1251Unit(unsigned char b) {
     return b < 0x80 ? b : kCp1251High[b - 0x80];
@@ -34,11 +36,11 @@ int32_t Cp1251ToUtf16(const char* psz, uint16_t* pDest, int32_t cchDest) {
     int32_t n = 0;
     while (psz[n])
         ++n;
-    ++n;  // the terminator is converted and counted too
+    ++n; // the terminator is converted and counted too
     if (cchDest == 0)
         return n;
     if (cchDest < n || !pDest)
-        return 0;  // like the platform service: a short buffer is a failure
+        return 0; // like the platform service: a short buffer is a failure
     for (int32_t i = 0; i < n; ++i)
         pDest[i] = Cp1251Unit(static_cast<unsigned char>(psz[i]));
     return n;

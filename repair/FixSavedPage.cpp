@@ -18,7 +18,7 @@ std::atomic<PageWriteFault> g_writeFault{PageWriteFault::None};
 
 // A file handle from CreateFile: empty is INVALID_HANDLE_VALUE.
 class CFileHandle {
-public:
+  public:
     explicit CFileHandle(HANDLE h) : m_h(h) {}
     ~CFileHandle() {
         if (m_h != INVALID_HANDLE_VALUE)
@@ -29,7 +29,7 @@ public:
     bool IsValid() const { return m_h != INVALID_HANDLE_VALUE; }
     HANDLE Get() const { return m_h; }
 
-private:
+  private:
     HANDLE m_h;
 };
 
@@ -51,15 +51,15 @@ bool WriteWhole(HANDLE h, const char* p, DWORD cb, PageWriteFault fault) {
     return SetEndOfFile(h) != FALSE;
 }
 
-}  // namespace
+} // namespace
 
 void SetPageWriteFault(PageWriteFault fault) {
     g_writeFault.store(fault);
 }
 
 void FixSavedPage(const char* pszPath) {
-    CFileHandle file(CreateFileA(pszPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                 OPEN_EXISTING, 0, nullptr));
+    CFileHandle file(
+        CreateFileA(pszPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     if (!file.IsValid())
         return;
     // A read-only page stays as it is, also where the open itself does not

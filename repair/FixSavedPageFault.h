@@ -4,9 +4,9 @@
 
 enum class PageWriteFault {
     None,
-    Seek,          // positioning to the start fails
-    ShortWrite,    // half of the new text is written, then the write fails
-    Cut,           // the new text is written whole, cutting the file fails
+    Seek,       // positioning to the start fails
+    ShortWrite, // half of the new text is written, then the write fails
+    Cut,        // the new text is written whole, cutting the file fails
 };
 
 // Arms the fault for the next write-back of FixSavedPage (in any thread);

@@ -19,7 +19,8 @@ int GrowBufAppend(char** data, int32_t* used, const void* src, int32_t len, int3
         const int64_t step =
             static_cast<int64_t>(*capacity) + increment > need ? increment : int64_t(len) + 1;
         const int64_t grown = *capacity + step;
-        void* block = grown <= INT32_MAX ? std::realloc(*data, static_cast<size_t>(grown)) : nullptr;
+        void* block =
+            grown <= INT32_MAX ? std::realloc(*data, static_cast<size_t>(grown)) : nullptr;
         if (!block) {
             std::free(*data);
             *data = nullptr;

@@ -33,7 +33,7 @@ inline int GrowBufAppend(GrowBuf* buf, const void* src, int32_t len, int32_t inc
 
 // Owns a GrowBuf and frees its block on scope exit.
 class GrowBufOwner {
-public:
+  public:
     GrowBufOwner() = default;
     ~GrowBufOwner() { std::free(buf.data); }
     GrowBufOwner(const GrowBufOwner&) = delete;

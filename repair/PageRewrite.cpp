@@ -65,7 +65,7 @@ void ScanEscapes(const char* p, const char* end, bool* pbEscape, bool* pbZero) {
     }
 }
 
-}  // namespace
+} // namespace
 
 PageCharset DetectPageCharset(const char* pPage, int32_t cbPage) {
     const char* end = pPage + cbPage;
@@ -108,8 +108,8 @@ PageRepair RewriteSavedPage(const char* pPage, int32_t cbPage, GrowBuf* pOut) {
     const PageCharset charset = DetectPageCharset(pPage, cbPage);
     const char* const end = pPage + cbPage;
     GrowBufOwner out;
-    const char* copy = pPage;  // first byte not yet in the output
-    const char* low = pPage;   // no opening quote of a later reference lies before this
+    const char* copy = pPage; // first byte not yet in the output
+    const char* low = pPage;  // no opening quote of a later reference lies before this
     bool bChanged = false;
 
     for (const char* hit = FindBytes(pPage, end, "_files", 6); hit;
@@ -124,7 +124,7 @@ PageRepair RewriteSavedPage(const char* pPage, int32_t cbPage, GrowBuf* pOut) {
         const char* close =
             static_cast<const char*>(std::memchr(hit + 6, '"', size_t(end - (hit + 6))));
         if (!close)
-            break;  // no quote after it, nor after any later occurrence
+            break; // no quote after it, nor after any later occurrence
         // The next occurrence is searched from the closing quote, so a second
         // "_files" inside this reference is not handled again.
         low = close;
@@ -133,7 +133,7 @@ PageRepair RewriteSavedPage(const char* pPage, int32_t cbPage, GrowBuf* pOut) {
         bool bEscape, bZero;
         ScanEscapes(open + 1, close, &bEscape, &bZero);
         if (!bEscape || bZero)
-            continue;  // stays as it stands; copied with the next stretch
+            continue; // stays as it stands; copied with the next stretch
 
         // The stretch up to and including the opening quote, then the raw
         // reference, which is decoded in place in the output's block.
@@ -143,7 +143,7 @@ PageRepair RewriteSavedPage(const char* pPage, int32_t cbPage, GrowBuf* pOut) {
             return PageRepair::Leave;
         const int32_t refStart = int32_t(o.used - (close - (open + 1)));
         char* ref = o.data + refStart;
-        o.data[o.used] = '\0';  // inside the block: used < capacity
+        o.data[o.used] = '\0'; // inside the block: used < capacity
         PercentDecode(ref);
         const int32_t cbRef = static_cast<int32_t>(std::strlen(ref));
         o.used = refStart + cbRef;

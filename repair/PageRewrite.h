@@ -16,9 +16,9 @@ enum class PageCharset { Other, Koi8r, Utf8 };
 PageCharset DetectPageCharset(const char* pPage, int32_t cbPage);
 
 enum class PageRepair {
-    Leave,      // write nothing back: the page holds a zero byte, or memory ran out
-    Unchanged,  // no reference needed repair; the output equals the page
-    Rewritten,  // at least one reference was repaired
+    Leave,     // write nothing back: the page holds a zero byte, or memory ran out
+    Unchanged, // no reference needed repair; the output equals the page
+    Rewritten, // at least one reference was repaired
 };
 
 // Rewrites the cbPage bytes at pPage (which are not modified and need no

@@ -20,7 +20,7 @@ namespace {
 
 // A file descriptor, closed on scope exit (which also drops its lock).
 class FileDescriptor {
-public:
+  public:
     explicit FileDescriptor(int fd) : m_fd(fd) {}
     ~FileDescriptor() {
         if (m_fd >= 0)
@@ -30,7 +30,7 @@ public:
     FileDescriptor& operator=(const FileDescriptor&) = delete;
     int Get() const { return m_fd; }
 
-private:
+  private:
     int m_fd;
 };
 
@@ -117,12 +117,13 @@ std::string RepairPage(const char* pszPath) {
            ErrnoText(errRestore) + ")";
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: halvok-repair PAGE...\n"
-                             "Repairs the percent-escaped references of saved web pages in place.\n");
+        std::fprintf(stderr,
+                     "usage: halvok-repair PAGE...\n"
+                     "Repairs the percent-escaped references of saved web pages in place.\n");
         return 2;
     }
     // A write beyond the file-size limit must fail with EFBIG, so that the

@@ -38,7 +38,7 @@ void Report(const char* what, size_t bytes, double best, double total, int reps)
                 total / reps * 1e3, double(bytes) / best / 1e6);
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
     const size_t mib = argc > 1 ? size_t(std::max(1, std::atoi(argv[1]))) : 32;

@@ -45,7 +45,7 @@ PageCharset ModelCharset(const std::string& text) {
     for (char& c : value)
         if (c >= 'A' && c <= 'Z')
             c = char(c - 'A' + 'a');
-    return value == "koi8-r" ? PageCharset::Koi8r
+    return value == "koi8-r"  ? PageCharset::Koi8r
            : value == "utf-8" ? PageCharset::Utf8
                               : PageCharset::Other;
 }
@@ -91,7 +91,7 @@ bool Model(const std::string& text, std::string* pOut, bool* pbChanged) {
     return true;
 }
 
-}  // namespace
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 256 * 1024)
@@ -114,7 +114,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size_t(out.buf.used) != expected.size() ||
         (out.buf.used && std::memcmp(out.buf.data, expected.data(), expected.size()) != 0))
         std::abort();
-    if (std::memcmp(page.get(), data, size) != 0)  // the input is never modified
+    if (std::memcmp(page.get(), data, size) != 0) // the input is never modified
         std::abort();
     return 0;
 }

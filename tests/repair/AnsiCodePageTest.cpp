@@ -36,4 +36,4 @@ TEST(AnsiCodePage, SeamCountsAndConvertsWholeTexts) {
     EXPECT_EQ(0, memcmp(seam, table, sizeof seam));
 }
 
-}  // namespace
+} // namespace

@@ -15,7 +15,7 @@ namespace {
 
 // A fresh folder under %TEMP%, removed with its files at the end.
 class FixSavedPageTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         char temp[MAX_PATH];
         ASSERT_NE(0u, GetTempPathA(MAX_PATH, temp));
@@ -78,8 +78,8 @@ TEST_F(FixSavedPageTest, PageHeldOpenByAnotherHandleIsUntouched) {
                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE};
     for (DWORD share : shares) {
         const std::string path = Put("held.htm", kKoi8Page);
-        HANDLE other = CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0,
-                                   nullptr);
+        HANDLE other =
+            CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
         ASSERT_NE(INVALID_HANDLE_VALUE, other);
         FixSavedPage(path.c_str());
         CloseHandle(other);
@@ -126,8 +126,8 @@ TEST_F(FixSavedPageTest, FailedWriteBackLeavesTheOriginalBytes) {
     const std::string shrinking = std::string(kKoi8Page) + big;
     const std::string growing =
         "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">"
-        "</head><body>" + big + "<img src=\"page_files/%41" + std::string(5000, '\xC0') +
-        ".png\"></body></html>";
+        "</head><body>" +
+        big + "<img src=\"page_files/%41" + std::string(5000, '\xC0') + ".png\"></body></html>";
     const PageWriteFault faults[] = {PageWriteFault::Seek, PageWriteFault::ShortWrite,
                                      PageWriteFault::Cut};
     for (const std::string* page : {&shrinking, &growing}) {
@@ -145,4 +145,4 @@ TEST_F(FixSavedPageTest, FailedWriteBackLeavesTheOriginalBytes) {
     }
 }
 
-}  // namespace
+} // namespace

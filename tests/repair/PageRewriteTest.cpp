@@ -23,7 +23,7 @@ Rewritten Rewrite(const std::string& page) {
     std::unique_ptr<char[]> exact(new char[page.size()]);
     std::memcpy(exact.get(), page.data(), page.size());
     GrowBufOwner out;
-    out.buf.used = -1;  // must be reset by the call
+    out.buf.used = -1; // must be reset by the call
     Rewritten r;
     r.result = RewriteSavedPage(exact.get(), int32_t(page.size()), &out.buf);
     r.bytes.assign(out.buf.data ? out.buf.data : "", size_t(out.buf.used));
@@ -44,14 +44,14 @@ TEST(DetectPageCharset, FollowsTheDeclarationRules) {
         {"<head><meta content=\"text/html; charset=windows-1251\"></head>", PageCharset::Other},
         {"<head><meta content=\"text/html; charset=utf-8x\"></head>", PageCharset::Other},
         {"<head><meta content=\"text/html; charset=utf8\"></head>", PageCharset::Other},
-        {"<head><meta charset=\"utf-8\"></head>", PageCharset::Other},  // quoted value
+        {"<head><meta charset=\"utf-8\"></head>", PageCharset::Other}, // quoted value
         {"<head><meta content=\"charset=\"></head>", PageCharset::Other},
         {"<head><meta content=\"text/html; CHARSET=utf-8\"></head>", PageCharset::Other},
         {"<head><meta content=\"text/html; charset=utf-8\"></HEAD>", PageCharset::Other},
         {"<head></head><meta content=\"text/html; charset=utf-8\">", PageCharset::Other},
         {"<head><meta content=text/html;charset=utf-8></head>", PageCharset::Other},
-        {"<head>charset</head><p a=utf-8;>", PageCharset::Utf8},  // "=" beyond the head
-        {"<head>charset</head>", PageCharset::Other},                // no "=" at all
+        {"<head>charset</head><p a=utf-8;>", PageCharset::Utf8}, // "=" beyond the head
+        {"<head>charset</head>", PageCharset::Other},            // no "=" at all
         {"charset=koi8-r\"</head>", PageCharset::Koi8r},
         {"", PageCharset::Other},
     };
@@ -89,10 +89,10 @@ TEST(RewriteSavedPage, EmptyPageGivesEmptyOutput) {
 TEST(RewriteSavedPage, DoesNotReadPastTheGivenLength) {
     // The bytes after the page (a quote, an escape) must not take part.
     const char text[] = "x\"a_files/%41\"b_files/%42\"";
-    const Rewritten r = Rewrite(std::string(text, 24));  // cut after "b_files/%4"
+    const Rewritten r = Rewrite(std::string(text, 24)); // cut after "b_files/%4"
     EXPECT_EQ(PageRepair::Rewritten, r.result);
     EXPECT_EQ("x\"a_files/A\"b_files/%4", r.bytes);
-    const Rewritten first = Rewrite(std::string(text, 9));  // x"a_files
+    const Rewritten first = Rewrite(std::string(text, 9)); // x"a_files
     EXPECT_EQ(PageRepair::Unchanged, first.result);
     EXPECT_EQ("x\"a_files", first.bytes);
 }
@@ -111,7 +111,8 @@ TEST(RewriteSavedPage, OutputGrowsInSteps) {
 }
 
 std::string LongPage(PageCharset charset, bool escaped, int references) {
-    std::string page = "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=";
+    std::string page =
+        "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=";
     page += charset == PageCharset::Koi8r ? "koi8-r" : charset == PageCharset::Utf8 ? "utf-8" : "x";
     page += "\"></head><body>\n";
     for (int i = 0; i < references; ++i) {
@@ -145,4 +146,4 @@ TEST(RewriteSavedPage, LongPagesEveryCharset) {
     }
 }
 
-}  // namespace
+} // namespace

@@ -75,7 +75,7 @@ ToolRun RunTool(const std::vector<std::string>& args, rlim_t fileSizeLimit = 0) 
 }
 
 class RepairToolTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         const char* tmp = std::getenv("TMPDIR");
         std::string templ = std::string(tmp && *tmp ? tmp : "/tmp") + "/halvok-repair-XXXXXX";
@@ -112,8 +112,8 @@ TEST_F(RepairToolTest, GoldenPagesGiveTheExpectedBytesAndLines) {
         ASSERT_TRUE(ReadWholeFile(GoldenDir() + name + ".out.htm", &expected)) << name;
         paths.push_back(Put(name + ".htm", in));
         const char* outcome = in.find('\0') != std::string::npos ? "skipped: holds a zero byte"
-                              : in == expected                    ? "unchanged"
-                                                                  : "rewritten";
+                              : in == expected                   ? "unchanged"
+                                                                 : "rewritten";
         expectedLines += paths.back() + " " + outcome + "\n";
     }
     const ToolRun run = RunTool(paths);
@@ -143,15 +143,15 @@ TEST_F(RepairToolTest, PagesThatCannotBeRepairedAreSkipped) {
     const ToolRun run = RunTool({m_dir + "missing.htm", m_dir, locked, good});
     close(fd);
     EXPECT_EQ(0, run.exitCode);
-    EXPECT_EQ(m_dir + "missing.htm skipped: " + std::strerror(ENOENT) + "\n" +  //
-                  m_dir + " skipped: " + std::strerror(EISDIR) + "\n" +          //
-                  locked + " skipped: locked by another program\n" +            //
+    EXPECT_EQ(m_dir + "missing.htm skipped: " + std::strerror(ENOENT) + "\n" + //
+                  m_dir + " skipped: " + std::strerror(EISDIR) + "\n" +        //
+                  locked + " skipped: locked by another program\n" +           //
                   good + " rewritten\n",
               run.out);
     EXPECT_EQ(kPage, Read(locked));
     EXPECT_EQ(kFixed, Read(good));
     struct stat st;
-    EXPECT_NE(0, stat((m_dir + "missing.htm").c_str(), &st));  // not created
+    EXPECT_NE(0, stat((m_dir + "missing.htm").c_str(), &st)); // not created
 }
 
 TEST_F(RepairToolTest, FailedWriteBackRestoresTheOriginal) {
@@ -160,8 +160,9 @@ TEST_F(RepairToolTest, FailedWriteBackRestoresTheOriginal) {
     // size, and the write fails part-way.
     const std::string page =
         "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">"
-        "</head><body>" + std::string(70000, 'x') + "<img src=\"page_files/%41" +
-        std::string(30000, '\xC0') + ".png\"></body></html>";
+        "</head><body>" +
+        std::string(70000, 'x') + "<img src=\"page_files/%41" + std::string(30000, '\xC0') +
+        ".png\"></body></html>";
     const std::string path = Put("grows.htm", page);
     const ToolRun run = RunTool({path}, page.size());
     EXPECT_EQ(0, run.exitCode);
@@ -170,7 +171,7 @@ TEST_F(RepairToolTest, FailedWriteBackRestoresTheOriginal) {
     EXPECT_TRUE(Read(path) == page);
     // Without the limit the same page is rewritten.
     EXPECT_EQ(path + " rewritten\n", RunTool({path}).out);
-    EXPECT_EQ(page.size() - 2 + 30000, Read(path).size());  // %41 -> A, C0 -> D0 90
+    EXPECT_EQ(page.size() - 2 + 30000, Read(path).size()); // %41 -> A, C0 -> D0 90
 }
 
-}  // namespace
+} // namespace
