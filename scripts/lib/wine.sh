@@ -39,6 +39,13 @@ halvok_wine_init() {
       >/dev/null 2>&1 || true
     "$WINESERVER" -w
   fi
+  # Wine draws the caption buttons with its Marlett font, which it finds only
+  # in the prefix's own font folder.
+  local marlett=/usr/share/wine/fonts/marlett.ttf
+  if [ -f "$marlett" ] && [ -d "$WINEPREFIX/drive_c/windows/Fonts" ] &&
+     [ ! -f "$WINEPREFIX/drive_c/windows/Fonts/marlett.ttf" ]; then
+    cp "$marlett" "$WINEPREFIX/drive_c/windows/Fonts/"
+  fi
   "$WINESERVER" -p
   "$HALVOK_WINE" cmd /c exit </dev/null >/dev/null 2>&1 || true
 }
