@@ -92,6 +92,11 @@ TEST_F(MainDialog, DropWithoutPagesStillEmptiesTheListAndReleasesTheWorker) {
     EXPECT_TRUE(IntakeGateIsOpen());
     SendMessageA(dlg.Hwnd(), WM_DROPFILES, (WPARAM)MakeDrop({}), 0);
     EXPECT_TRUE(IntakeGateIsOpen());
+    // A name too long for the dropped-name buffer is skipped, not cut: cut
+    // short, this one would read as a page named "...\\x.htmhhh...".
+    SendMessageA(dlg.Hwnd(), WM_DROPFILES,
+                 (WPARAM)MakeDrop({m_dir / ("x.htm" + std::string(300, 'h'))}), 0);
+    EXPECT_EQ(ReadShared(g_nPending), 0);
     Sleep(100);
     EXPECT_EQ(TheLog().Count(), 0u);
 }
