@@ -2,28 +2,11 @@
 #include "app/MainApp.h"
 
 #include "app/Globals.h"
+#include "fw/Handle.h"
 #include "app/Settings.h"
 #include "ui/MainDlg.h"
 #include "worker/WrkDefs.h"
 #include "worker/WrkThread.h"
-
-namespace {
-// The duplicate of the worker's thread handle that shutdown waits on.
-class CThreadHandle {
-  public:
-    explicit CThreadHandle(HANDLE h) : m_h(h) {}
-    ~CThreadHandle() {
-        if (m_h)
-            CloseHandle(m_h);
-    }
-    CThreadHandle(const CThreadHandle&) = delete;
-    CThreadHandle& operator=(const CThreadHandle&) = delete;
-    HANDLE Get() const { return m_h; }
-
-  private:
-    HANDLE m_h;
-};
-} // namespace
 
 BOOL CMainApp::InitInstance() {
     g_pMainApp = this;
@@ -55,7 +38,7 @@ int CMainApp::ExitInstance() {
     if (g_pWrkThread) {
         // The thread object deletes itself when its thread ends, so the
         // handle to wait on is taken before the worker is told to quit.
-        CThreadHandle hWorker(g_pWrkThread->DuplicateThreadHandle());
+        CHandle hWorker(g_pWrkThread->DuplicateThreadHandle());
         PostThreadMessageA(g_pWrkThread->m_nThreadID, WM_COMMAND, WRK_CMD_QUIT, 0);
         // The job under way, a running archiver included, is finished first.
         if (hWorker.Get())

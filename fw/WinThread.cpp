@@ -1,28 +1,9 @@
 // The thread object: start-up hand-shake, message loop and self-deletion.
 #include "fw/WinThread.h"
 
+#include "fw/Handle.h"
+
 namespace {
-
-// An event handle that is closed when it goes out of scope unless released.
-class EventHandle {
-  public:
-    EventHandle() : m_h(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
-    ~EventHandle() {
-        if (m_h)
-            CloseHandle(m_h);
-    }
-    EventHandle(const EventHandle&) = delete;
-    EventHandle& operator=(const EventHandle&) = delete;
-    HANDLE Get() const { return m_h; }
-    HANDLE Detach() {
-        HANDLE h = m_h;
-        m_h = nullptr;
-        return h;
-    }
-
-  private:
-    HANDLE m_h;
-};
 
 // Handed to the new thread. It lives on the creator's stack: the new thread
 // takes what it needs and then signals hQueueReady, its last touch.
@@ -43,8 +24,9 @@ BOOL CWinThread::CreateThread(DWORD dwCreateFlags, UINT nStackSize,
                               LPSECURITY_ATTRIBUTES lpSecurityAttrs) {
     if (m_hThread)
         return FALSE;
-    EventHandle queueReady;
-    EventHandle go;
+    // Manual-reset events, closed on return unless handed to the thread.
+    CHandle queueReady(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    CHandle go(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     if (!queueReady.Get() || !go.Get())
         return FALSE;
     ThreadStartup startup{this, queueReady.Get(), go.Get()};

@@ -2,6 +2,7 @@
 // read, the rewrite, one write, cut; the original bytes go back on failure.
 #include "repair/FixSavedPage.h"
 
+#include "fw/Handle.h"
 #include "repair/FixSavedPageFault.h"
 #include "repair/PageRewrite.h"
 
@@ -15,23 +16,6 @@
 namespace {
 
 std::atomic<PageWriteFault> g_writeFault{PageWriteFault::None};
-
-// A file handle from CreateFile: empty is INVALID_HANDLE_VALUE.
-class CFileHandle {
-  public:
-    explicit CFileHandle(HANDLE h) : m_h(h) {}
-    ~CFileHandle() {
-        if (m_h != INVALID_HANDLE_VALUE)
-            CloseHandle(m_h);
-    }
-    CFileHandle(const CFileHandle&) = delete;
-    CFileHandle& operator=(const CFileHandle&) = delete;
-    bool IsValid() const { return m_h != INVALID_HANDLE_VALUE; }
-    HANDLE Get() const { return m_h; }
-
-  private:
-    HANDLE m_h;
-};
 
 // Writes cb bytes at the start of the file and cuts it there; false when
 // any of the three steps fails. The armed fault, if any, hits one step.

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "app/Globals.h"
+#include "fw/Handle.h"
 #include "fw/WinApp.h"
 #include "ui/CmdLine.h"
 #include "ui/MainDlg.h"
@@ -20,22 +21,6 @@
 namespace {
 
 constexpr size_t kPathBuf = sizeof(WrkJob{}.szPath); // 1024: resolved and job paths
-
-class FindHandle {
-  public:
-    explicit FindHandle(HANDLE h) : m_h(h) {}
-    ~FindHandle() {
-        if (m_h != INVALID_HANDLE_VALUE)
-            FindClose(m_h);
-    }
-    FindHandle(const FindHandle&) = delete;
-    FindHandle& operator=(const FindHandle&) = delete;
-    bool IsValid() const { return m_h != INVALID_HANDLE_VALUE; }
-    HANDLE Get() const { return m_h; }
-
-  private:
-    HANDLE m_h;
-};
 
 // Holds the worker for the life of one batch; every close gets its open.
 class GateHold {
@@ -80,7 +65,7 @@ void ResolveFileName(const char* pszPath, char* pszOut) {
         return; // a bare name or "C:name": taken as given
 
     WIN32_FIND_DATAA fd;
-    FindHandle hFind(FindFirstFileA(pszPath, &fd));
+    CFindHandle hFind(FindFirstFileA(pszPath, &fd));
     if (!hFind.IsValid())
         return;
     pszOut[pszSlash - pszPath] = '\0';
@@ -124,7 +109,7 @@ void CMainDlg::AddPath(const char* pszPath) {
     if (!PathAppendA(szEntry, "*.*htm*"))
         return;
     WIN32_FIND_DATAA fd;
-    FindHandle hFind(FindFirstFileA(szEntry, &fd));
+    CFindHandle hFind(FindFirstFileA(szEntry, &fd));
     if (!hFind.IsValid())
         return;
     do {
