@@ -9,45 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "tests/intake/TestFiles.h"
+#include "tests/helpers/WinScratch.h"
 #include "tests/intake/Texts1251.h"
 
-using intake_test::RunCapture;
-using intake_test::Scratch;
-using intake_test::WaitFor;
-
 namespace {
-
-std::string BinDir() {
-    char sz[MAX_PATH];
-    DWORD n = GetModuleFileNameA(nullptr, sz, MAX_PATH);
-    std::string path(sz, n);
-    return path.substr(0, path.rfind('\\'));
-}
-
-std::string Env(const char* name) {
-    char buf[1024];
-    DWORD n = GetEnvironmentVariableA(name, buf, sizeof buf);
-    return n > 0 && n < sizeof buf ? std::string(buf, n) : std::string();
-}
-
-std::string ReadAll(const std::string& path) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return "<missing>";
-    std::string bytes(GetFileSize(h, nullptr), '\0');
-    DWORD n = 0;
-    if (!bytes.empty())
-        ReadFile(h, &bytes[0], (DWORD)bytes.size(), &n, nullptr);
-    CloseHandle(h);
-    bytes.resize(n);
-    return bytes;
-}
-
-bool Exists(const std::string& path) {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
 
 int CountLines(const std::string& text) {
     int n = 0;
@@ -63,90 +28,19 @@ std::string FromWide(const std::wstring& w) {
     return s;
 }
 
-// Sets an environment variable for the programs started while it lives.
-class EnvVar {
+// A copy of halvok.exe with a folder of pages beside it, and its window read
+// and closed from outside.
+class Halvok : public HalvokCopy {
   public:
-    EnvVar(const char* name, const std::string& value) : m_name(name) {
-        SetEnvironmentVariableA(name, value.c_str());
-    }
-    ~EnvVar() { SetEnvironmentVariableA(m_name, nullptr); }
-    EnvVar(const EnvVar&) = delete;
-    EnvVar& operator=(const EnvVar&) = delete;
-
-  private:
-    const char* m_name;
-};
-
-// A copy of halvok.exe in a scratch folder, its settings file and its run.
-class Halvok {
-  public:
-    explicit Halvok(const char* tag) : m_dir(tag) {
-        m_exe = m_dir / "halvok.exe";
-        m_ini = m_dir / "halvok.ini";
-        CopyFileA((BinDir() + "\\halvok.exe").c_str(), m_exe.c_str(), FALSE);
-        m_pages = m_dir.Folder("pages");
-    }
-    ~Halvok() {
-        if (m_pi.hProcess) {
-            if (WaitForSingleObject(m_pi.hProcess, 0) != WAIT_OBJECT_0)
-                TerminateProcess(m_pi.hProcess, 99);
-            WaitForSingleObject(m_pi.hProcess, 10000);
-            CloseHandle(m_pi.hProcess);
-            CloseHandle(m_pi.hThread);
-        }
-    }
-    Halvok(const Halvok&) = delete;
-    Halvok& operator=(const Halvok&) = delete;
-
-    void Set(const char* key, const std::string& value) {
-        WritePrivateProfileStringA("Options", key, value.c_str(), m_ini.c_str());
-    }
-    int Get(const char* key) {
-        return (int)GetPrivateProfileIntA("Options", key, -999, m_ini.c_str());
-    }
+    explicit Halvok(const char* pszTag) : HalvokCopy(pszTag), m_pages(Dir().Folder("pages")) {}
 
     std::string Page(const std::string& name, const std::string& bytes) {
-        return m_dir.File("pages\\" + name, bytes);
+        return Dir().File("pages\\" + name, bytes);
     }
     std::string Pages() const { return m_pages; }
     std::string P(const std::string& name) const { return m_pages + "\\" + name; }
-
-    bool Start(const std::string& tail) {
-        std::string cmd = "\"" + m_exe + "\" " + tail;
-        STARTUPINFOA si{};
-        si.cb = sizeof si;
-        return CreateProcessA(m_exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr,
-                              m_dir.Path().c_str(), &si, &m_pi) != FALSE;
-    }
-    bool Ended(DWORD ms) { return WaitForSingleObject(m_pi.hProcess, ms) == WAIT_OBJECT_0; }
-
-    // The program's main dialog: its class, its process, its list box.
-    HWND Window() {
-        struct Search {
-            DWORD pid;
-            HWND found;
-        } s{m_pi.dwProcessId, nullptr};
-        EnumWindows(
-            [](HWND h, LPARAM lp) -> BOOL {
-                auto* ps = reinterpret_cast<Search*>(lp);
-                DWORD pid = 0;
-                GetWindowThreadProcessId(h, &pid);
-                char cls[64] = "";
-                GetClassNameA(h, cls, sizeof cls);
-                if (pid == ps->pid && strcmp(cls, "#32770") == 0 && GetDlgItem(h, 1000)) {
-                    ps->found = h;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&s));
-        return s.found;
-    }
-    HWND WaitWindow() {
-        HWND h = nullptr;
-        WaitFor([&] { return (h = Window()) != nullptr; }, 30000);
-        return h;
-    }
+    bool Ended(DWORD ms) { return Proc().Ended(ms); }
+    HWND WaitWindow() { return Proc().WaitMainWindow(); }
 
     // Another process's list box: the W calls give the text as UTF-16,
     // turned back into the Windows-1251 bytes the program put in.
@@ -176,12 +70,10 @@ class Halvok {
             [&] { return Lines(hDlg).size() == n && Caption(hDlg) == TEXT_IDLE_CAPTION; }, 60000);
     }
     // Closes the window as the user's Close command does.
-    void Close(HWND hDlg) { PostMessageA(hDlg, WM_SYSCOMMAND, SC_CLOSE, 0); }
+    static void Close(HWND hDlg) { PostMessageA(hDlg, WM_SYSCOMMAND, SC_CLOSE, 0); }
 
   private:
-    Scratch m_dir;
-    std::string m_exe, m_ini, m_pages;
-    PROCESS_INFORMATION m_pi{};
+    std::string m_pages;
 };
 
 std::string Quoted(const std::string& path) {
@@ -214,7 +106,7 @@ const char kUtfFixed[] = "<html><head><meta content=\"text/html; charset=utf-8\"
 // The entries of an archive, as 7za lists them.
 std::string ListArchive(const std::string& sevenZa, const std::string& archive) {
     DWORD exitCode = 0;
-    std::string out = RunCapture(sevenZa, "7za l " + Quoted(archive), &exitCode);
+    std::string out = RunAndCapture(sevenZa, "7za l " + Quoted(archive), &exitCode);
     return exitCode == 0 ? out : "<7za l failed>";
 }
 
@@ -243,10 +135,10 @@ TEST(EndToEnd, FolderRunWithRepairAndRealArchiverClosesItself) {
 
     EXPECT_FALSE(Exists(app.P("news.html")));
     EXPECT_FALSE(Exists(app.P("utf.shtml")));
-    EXPECT_EQ(ReadAll(app.P("news.htm")), kOtherFixed);
-    EXPECT_EQ(ReadAll(app.P("koi.htm")), kKoiFixed);
-    EXPECT_EQ(ReadAll(app.P("utf.htm")), kUtfFixed);
-    EXPECT_EQ(ReadAll(app.P("notes.txt")), "not a page");
+    EXPECT_EQ(ReadBytes(app.P("news.htm")), kOtherFixed);
+    EXPECT_EQ(ReadBytes(app.P("koi.htm")), kKoiFixed);
+    EXPECT_EQ(ReadBytes(app.P("utf.htm")), kUtfFixed);
+    EXPECT_EQ(ReadBytes(app.P("notes.txt")), "not a page");
     for (const char* stem : {"news", "koi", "utf"}) {
         std::string listing = ListArchive(sevenZa, app.P(std::string(stem) + ".7z"));
         EXPECT_NE(listing.find(std::string(stem) + ".htm"), std::string::npos) << listing;
@@ -263,7 +155,7 @@ TEST(EndToEnd, FolderRunWithRepairAndRealArchiverClosesItself) {
 
 TEST(EndToEnd, ArchiverFailureKeepsTheWindowOpenWithItsLines) {
     Halvok app("e2e-fail");
-    app.Set("Arc", BinDir() + "\\fakearc.exe");
+    app.Set("Arc", ProgramDir() + "fakearc.exe");
     app.Set("Com", "fakearc \"%s\" \"%s\" \"%s\"");
     const std::string log = app.P("arc.log");
     EnvVar rules("HALVOK_FAKEARC_RULES", "b.htm=3");
@@ -278,38 +170,11 @@ TEST(EndToEnd, ArchiverFailureKeepsTheWindowOpenWithItsLines) {
     EXPECT_EQ(Halvok::Lines(hDlg),
               (std::vector<std::string>{"a.htm [Ok]", "b.htm [" TEXT_ERROR ": 3]"}));
     EXPECT_FALSE(app.Ended(1000)) << "a failed page must keep the window open";
-    EXPECT_EQ(CountLines(ReadAll(log)), 2);
-    EXPECT_EQ(ReadAll(app.P("b.htm")), kOtherFixed);
+    EXPECT_EQ(CountLines(ReadBytes(log)), 2);
+    EXPECT_EQ(ReadBytes(app.P("b.htm")), kOtherFixed);
 
-    app.Close(hDlg);
+    Halvok::Close(hDlg);
     EXPECT_TRUE(app.Ended(30000));
-}
-
-TEST(EndToEnd, BothBoxesClearedOnlyRenames) {
-    Halvok app("e2e-none");
-    app.Set("Arc", BinDir() + "\\fakearc.exe");
-    app.Set("Com", "fakearc");
-    app.Set("bArc", "0");
-    app.Set("bMSIE", "0");
-    const std::string log = app.P("arc.log");
-    EnvVar logVar("HALVOK_FAKEARC_LOG", log);
-    app.Page("a.html", kOtherPage);
-    app.Page("b.htm", kOtherPage);
-
-    ASSERT_TRUE(app.Start(Quoted(app.Pages())));
-    HWND hDlg = app.WaitWindow();
-    ASSERT_TRUE(hDlg);
-    ASSERT_TRUE(Halvok::WaitIdle(hDlg, 2));
-    EXPECT_EQ(Halvok::Lines(hDlg), (std::vector<std::string>{TEXT_NO_ACTION, TEXT_NO_ACTION}));
-    EXPECT_FALSE(app.Ended(1000));
-    EXPECT_EQ(ReadAll(app.P("a.htm")), kOtherPage);
-    EXPECT_EQ(ReadAll(app.P("b.htm")), kOtherPage);
-    EXPECT_FALSE(Exists(log));
-
-    app.Close(hDlg);
-    EXPECT_TRUE(app.Ended(30000));
-    EXPECT_EQ(app.Get("bArc"), 0);
-    EXPECT_EQ(app.Get("bMSIE"), 0);
 }
 
 TEST(EndToEnd, MissingPageOnTheCommandLineIsReported) {
@@ -327,13 +192,13 @@ TEST(EndToEnd, MissingPageOnTheCommandLineIsReported) {
     EXPECT_EQ(Halvok::Lines(hDlg), std::vector<std::string>{"gone.htm [" TEXT_ERROR ": 1]"});
     EXPECT_FALSE(Exists(app.P("gone.htm")));
     EXPECT_FALSE(app.Ended(500));
-    app.Close(hDlg);
+    Halvok::Close(hDlg);
     EXPECT_TRUE(app.Ended(30000));
 }
 
 TEST(EndToEnd, ClosingWhileTenJobsWaitFinishesOnlyTheFirst) {
     Halvok app("e2e-close");
-    app.Set("Arc", BinDir() + "\\fakearc.exe");
+    app.Set("Arc", ProgramDir() + "fakearc.exe");
     app.Set("Com", "fakearc \"%s\"");
     const std::string log = app.P("arc.log");
     EnvVar logVar("HALVOK_FAKEARC_LOG", log);
@@ -346,18 +211,18 @@ TEST(EndToEnd, ClosingWhileTenJobsWaitFinishesOnlyTheFirst) {
     HWND hDlg = app.WaitWindow();
     ASSERT_TRUE(hDlg);
     // The first page's archiver is running: close now.
-    ASSERT_TRUE(WaitFor([&] { return CountLines(ReadAll(log)) == 1; }, 30000));
-    app.Close(hDlg);
+    ASSERT_TRUE(WaitFor([&] { return CountLines(ReadBytes(log)) == 1; }, 30000));
+    Halvok::Close(hDlg);
     EXPECT_TRUE(WaitFor([&] { return !IsWindow(hDlg); }, 2000)) << "the window must go at once";
     ASSERT_TRUE(app.Ended(30000));
 
-    EXPECT_EQ(ReadAll(app.P("p0.htm")), kOtherFixed);
+    EXPECT_EQ(ReadBytes(app.P("p0.htm")), kOtherFixed);
     for (int i = 1; i < 10; ++i) {
         std::string name = "p" + std::to_string(i);
-        EXPECT_EQ(ReadAll(app.P(name + ".html")), kOtherPage) << name;
+        EXPECT_EQ(ReadBytes(app.P(name + ".html")), kOtherPage) << name;
         EXPECT_FALSE(Exists(app.P(name + ".htm"))) << name;
     }
-    EXPECT_EQ(CountLines(ReadAll(log)), 1);
+    EXPECT_EQ(CountLines(ReadBytes(log)), 1);
 }
 
 } // namespace

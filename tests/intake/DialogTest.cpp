@@ -31,7 +31,7 @@ class MainDialog : public ::testing::Test {
     }
 
     StandInWorkerScope m_worker;
-    Scratch m_dir{"dlg"};
+    ScratchDir m_dir{"dlg"};
 };
 
 TEST_F(MainDialog, DropOfFilesAndFoldersTogether) {

@@ -17,13 +17,18 @@
 #include "app/Globals.h"
 #include "app/Settings.h"
 #include "fw/WinApp.h"
-#include "tests/intake/TestFiles.h"
+#include "tests/helpers/WinScratch.h"
 #include "ui/MainDlg.h"
 #include "worker/IntakeGate.h"
 #include "worker/WrkDefs.h"
 #include "worker/WrkThread.h"
 
 namespace intake_test {
+
+// A value written by another thread.
+template <class T> T ReadShared(const T& value) {
+    return *static_cast<const volatile T*>(&value);
+}
 
 struct JobSeen {
     std::string path;

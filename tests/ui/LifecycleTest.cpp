@@ -12,34 +12,12 @@
 #include "app/Globals.h"
 #include "app/MainApp.h"
 #include "app/Settings.h"
-#include "tests/ui/UiRig.h"
+#include "tests/helpers/WinScratch.h"
 #include "worker/WrkDefs.h"
 #include "worker/WrkThread.h"
 
-using namespace ui_test;
 
 namespace {
-std::string BinDir() {
-    char sz[MAX_PATH];
-    DWORD n = GetModuleFileNameA(nullptr, sz, MAX_PATH);
-    std::string path(sz, n);
-    return path.substr(0, path.find_last_of('\\'));
-}
-
-std::string ReadAll(const std::string& path) {
-    std::string bytes;
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return bytes;
-    char buf[4096];
-    DWORD n = 0;
-    while (ReadFile(h, buf, sizeof buf, &n, nullptr) && n > 0)
-        bytes.append(buf, n);
-    CloseHandle(h);
-    return bytes;
-}
-
 int CountLines(const std::string& text) {
     int n = 0;
     for (char c : text)
@@ -70,11 +48,11 @@ TEST(Shutdown, AfterAFailedStartSkipsWhatWasNeverMade) {
 }
 
 TEST(Shutdown, FinishesTheJobUnderWayAndDropsTheQueuedOnes) {
-    Scratch dir("shutdown");
+    ScratchDir dir("shutdown");
     const std::string log = dir / "arc.log";
-    SetEnvironmentVariableA("HALVOK_FAKEARC_LOG", log.c_str());
-    SetEnvironmentVariableA("HALVOK_FAKEARC_SLEEP_MS", "1500");
-    strcpy(g_szArcExe, (BinDir() + "\\fakearc.exe").c_str());
+    EnvVar logVar("HALVOK_FAKEARC_LOG", log);
+    EnvVar sleepVar("HALVOK_FAKEARC_SLEEP_MS", "1500");
+    strcpy(g_szArcExe, (ProgramDir() + "fakearc.exe").c_str());
     strcpy(g_szArcCmd, " fakearc \"%s\"");
     g_bHidden = 1;
     g_hMainWnd = nullptr; // no window: the worker frees the results itself
@@ -93,17 +71,15 @@ TEST(Shutdown, FinishesTheJobUnderWayAndDropsTheQueuedOnes) {
         PostArchiveJob(page);
     }
     // The first archiver is running when the window goes away.
-    ASSERT_TRUE(WaitFor([&] { return CountLines(ReadAll(log)) == 1; }, 20000));
+    ASSERT_TRUE(WaitFor([&] { return CountLines(ReadBytes(log)) == 1; }, 20000));
     const DWORD t0 = GetTickCount();
     EXPECT_EQ(app.ExitInstance(), 0);
     const DWORD dwWaited = GetTickCount() - t0;
 
     EXPECT_EQ(WaitForSingleObject(hWorker, 0), WAIT_OBJECT_0) << "the worker must have ended";
     EXPECT_GE(dwWaited, 500u) << "the running archiver must be waited for";
-    EXPECT_EQ(CountLines(ReadAll(log)), 1) << "the queued jobs must be dropped";
+    EXPECT_EQ(CountLines(ReadBytes(log)), 1) << "the queued jobs must be dropped";
     EXPECT_EQ(g_hRunMutex, nullptr);
     EXPECT_EQ(g_pWrkThread, nullptr);
     CloseHandle(hWorker);
-    SetEnvironmentVariableA("HALVOK_FAKEARC_LOG", nullptr);
-    SetEnvironmentVariableA("HALVOK_FAKEARC_SLEEP_MS", nullptr);
 }

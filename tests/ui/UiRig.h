@@ -1,6 +1,6 @@
-// Rig for the window tests under Wine: a scratch folder, polling, the
-// settings file's keys, and a modal dialog run on the test's thread while a
-// second thread drives it like a user would.
+// Rig for the window tests under Wine: the settings file's keys, and a modal
+// dialog run on the test's thread while a second thread drives it like a
+// user would.
 #pragma once
 
 #include <windows.h>
@@ -10,61 +10,9 @@
 #include <string>
 #include <thread>
 
+#include "tests/helpers/WinScratch.h"
+
 namespace ui_test {
-
-// Polls cond every 10 ms for up to ms milliseconds.
-template <class Cond> bool WaitFor(Cond cond, DWORD ms = 10000) {
-    for (DWORD waited = 0; !cond(); waited += 10) {
-        if (waited >= ms)
-            return false;
-        Sleep(10);
-    }
-    return true;
-}
-
-// A fresh folder under %TEMP%, removed with its files at the end.
-class Scratch {
-  public:
-    explicit Scratch(const char* pszTag) {
-        char szTemp[MAX_PATH];
-        GetTempPathA(MAX_PATH, szTemp);
-        static int s_nSerial;
-        m_path = std::string(szTemp) + "hv-ui-" + pszTag + "-" +
-                 std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++s_nSerial);
-        CreateDirectoryA(m_path.c_str(), nullptr);
-    }
-    ~Scratch() {
-        WIN32_FIND_DATAA fd;
-        HANDLE h = FindFirstFileA((m_path + "\\*").c_str(), &fd);
-        if (h != INVALID_HANDLE_VALUE) {
-            do {
-                if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                    DeleteFileA((*this / fd.cFileName).c_str());
-            } while (FindNextFileA(h, &fd));
-            FindClose(h);
-        }
-        RemoveDirectoryA(m_path.c_str());
-    }
-    Scratch(const Scratch&) = delete;
-    Scratch& operator=(const Scratch&) = delete;
-
-    const std::string& Path() const { return m_path; }
-    std::string operator/(const std::string& name) const { return m_path + "\\" + name; }
-
-  private:
-    std::string m_path;
-};
-
-inline bool WriteBytes(const std::string& path, const std::string& bytes) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD n = 0;
-    BOOL ok = WriteFile(h, bytes.data(), (DWORD)bytes.size(), &n, nullptr);
-    CloseHandle(h);
-    return ok && n == bytes.size();
-}
 
 // A key of section "Options" as text; "<absent>" when the key is missing.
 inline std::string IniKey(const std::string& iniPath, const char* pszKey) {

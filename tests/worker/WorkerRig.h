@@ -1,6 +1,6 @@
 // Test rig for the worker: a ledger of every job and result record, a
 // window of the test's own that receives the results and records captions,
-// scratch folders with page files, and a message pump.
+// and a message pump.
 #pragma once
 
 #include <windows.h>
@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/helpers/WinScratch.h"
 #include "worker/WrkDefs.h"
 
 // Every record the worker can see, by address. Jobs are made here (as the
@@ -72,24 +73,3 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 20000);
 void PumpFor(DWORD ms);
 // Waits for a handle while handling messages; true when it was signalled.
 bool PumpWait(HANDLE h, DWORD timeoutMs = 20000);
-
-// A fresh folder under %TEMP%, removed with its contents at the end.
-class ScratchDir {
-  public:
-    ScratchDir();
-    ~ScratchDir();
-    ScratchDir(const ScratchDir&) = delete;
-    ScratchDir& operator=(const ScratchDir&) = delete;
-    std::string operator/(const std::string& name) const { return m_path + "\\" + name; }
-    const std::string& Path() const { return m_path; }
-
-  private:
-    std::string m_path;
-};
-
-bool WriteBytes(const std::string& path, const std::string& bytes);
-std::string ReadBytes(const std::string& path); // "" when it cannot be read
-// The names in a folder as the file system stores them, sorted; no "." "..".
-std::vector<std::string> ListFolder(const std::string& dir);
-// Folder of the running test program, with a trailing backslash.
-std::string ProgramDir();

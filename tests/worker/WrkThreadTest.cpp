@@ -126,8 +126,8 @@ class WorkerTest : public ::testing::Test {
         return path;
     }
 
-    ScratchDir m_dir;    // the pages
-    ScratchDir m_logDir; // the stand-in archiver's record
+    ScratchDir m_dir{"worker"};    // the pages
+    ScratchDir m_logDir{"arclog"}; // the stand-in archiver's record
     TestWindow m_window;
     std::string m_sLog;
     HANDLE m_hWorker = nullptr;
