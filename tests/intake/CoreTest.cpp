@@ -43,7 +43,6 @@ TEST(CmdLineSplit, EveryRule) {
         {"\"", {}},
         // The whole tail "/dde" in any case names nothing; anything more does.
         {"/dde", {}},
-        {"/DDE", {}},
         {"/dDe", {}},
         {"/dde ", {"/dde"}},
         {" /dde", {"/dde"}},
@@ -103,11 +102,9 @@ TEST(ResultLine, TextByStatus) {
         {STATUS_NO_ARCHIVER, TEXT_NO_ARCHIVER},
         {STATUS_OK, "page.htm [Ok]"},
         {2, "page.htm [" TEXT_ERROR ": 2]"},
-        {3, "page.htm [" TEXT_ERROR ": 3]"},
         // An exit code of 0xFFFFFFFD reads as a signed status.
         {(int32_t)0xFFFFFFFDu, "page.htm [" TEXT_ERROR ": -3]"},
         {INT32_MIN, "page.htm [" TEXT_ERROR ": -2147483648]"},
-        {INT32_MAX, "page.htm [" TEXT_ERROR ": 2147483647]"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(Line(c.status, "page.htm"), c.line) << c.status;

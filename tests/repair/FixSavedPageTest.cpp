@@ -1,8 +1,10 @@
 // FixSavedPage on real files under Wine: the golden pages (the same
-// expected bytes as the Linux command), pages it must not touch, and
-// write-backs that fail part-way.
+// expected bytes as the Linux command; an empty page and pages with a zero
+// byte among them), pages it must not touch, and write-backs that fail
+// part-way.
 #include "repair/FixSavedPage.h"
 #include "repair/FixSavedPageFault.h"
+#include "tests/helpers/WinScratch.h"
 #include "tests/repair/GoldenPages.h"
 
 #include <gtest/gtest.h>
@@ -13,43 +15,15 @@
 
 namespace {
 
-// A fresh folder under %TEMP%, removed with its files at the end.
 class FixSavedPageTest : public testing::Test {
   protected:
-    void SetUp() override {
-        char temp[MAX_PATH];
-        ASSERT_NE(0u, GetTempPathA(MAX_PATH, temp));
-        m_dir = std::string(temp) + "halvok-fix-" + std::to_string(GetCurrentProcessId()) + "-" +
-                testing::UnitTest::GetInstance()->current_test_info()->name();
-        ASSERT_TRUE(CreateDirectoryA(m_dir.c_str(), nullptr)) << m_dir;
-        m_dir += "\\";
-    }
-    void TearDown() override {
-        WIN32_FIND_DATAA fd;
-        HANDLE h = FindFirstFileA((m_dir + "*").c_str(), &fd);
-        if (h != INVALID_HANDLE_VALUE) {
-            do {
-                const std::string path = m_dir + fd.cFileName;
-                SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileA(path.c_str());
-            } while (FindNextFileA(h, &fd));
-            FindClose(h);
-        }
-        RemoveDirectoryA(m_dir.c_str());
-    }
-
     std::string Put(const std::string& name, const std::string& bytes) {
-        const std::string path = m_dir + name;
-        EXPECT_TRUE(WriteWholeFile(path, bytes)) << path;
+        const std::string path = m_dir / name;
+        EXPECT_TRUE(WriteBytes(path, bytes)) << path;
         return path;
     }
-    static std::string Read(const std::string& path) {
-        std::string bytes;
-        EXPECT_TRUE(ReadWholeFile(path, &bytes)) << path;
-        return bytes;
-    }
 
-    std::string m_dir;
+    ScratchDir m_dir{"fix"};
 };
 
 const char kKoi8Page[] =
@@ -60,15 +34,13 @@ const char kKoi8Fixed[] =
     "</head><body><img src=\"page_files/\xE1\xC2.png\"></body></html>";
 
 TEST_F(FixSavedPageTest, GoldenPagesGiveTheExpectedBytes) {
-    const std::vector<std::string> names = GoldenNames();
-    ASSERT_GE(names.size(), 30u) << GoldenDir();
-    for (const std::string& name : names) {
-        std::string in, expected;
-        ASSERT_TRUE(ReadWholeFile(GoldenDir() + name + ".in.htm", &in)) << name;
-        ASSERT_TRUE(ReadWholeFile(GoldenDir() + name + ".out.htm", &expected)) << name;
-        const std::string path = Put(name + ".htm", in);
+    const std::vector<GoldenPage> pages = GoldenPages();
+    ASSERT_GE(pages.size(), 30u) << GoldenDir();
+    for (const GoldenPage& p : pages) {
+        const std::string path = Put(p.name + ".htm", p.in);
         FixSavedPage(path.c_str());
-        EXPECT_TRUE(Read(path) == expected) << name;
+        EXPECT_TRUE(Exists(path)) << p.name;
+        EXPECT_TRUE(ReadBytes(path) == p.expected) << p.name;
     }
 }
 
@@ -83,37 +55,23 @@ TEST_F(FixSavedPageTest, PageHeldOpenByAnotherHandleIsUntouched) {
         ASSERT_NE(INVALID_HANDLE_VALUE, other);
         FixSavedPage(path.c_str());
         CloseHandle(other);
-        EXPECT_EQ(kKoi8Page, Read(path)) << "share " << share;
+        EXPECT_EQ(kKoi8Page, ReadBytes(path)) << "share " << share;
     }
     // Once it is closed, the page is repaired.
     const std::string path = Put("held.htm", kKoi8Page);
     FixSavedPage(path.c_str());
-    EXPECT_EQ(kKoi8Fixed, Read(path));
+    EXPECT_EQ(kKoi8Fixed, ReadBytes(path));
 }
 
 TEST_F(FixSavedPageTest, ReadOnlyPageIsUntouched) {
     const std::string path = Put("readonly.htm", kKoi8Page);
     ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
     FixSavedPage(path.c_str());
-    EXPECT_EQ(kKoi8Page, Read(path));
-}
-
-TEST_F(FixSavedPageTest, EmptyPageStaysEmpty) {
-    const std::string path = Put("empty.htm", "");
-    FixSavedPage(path.c_str());
-    EXPECT_EQ(0u, GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY);
-    EXPECT_EQ("", Read(path));
-}
-
-TEST_F(FixSavedPageTest, PageWithZeroByteIsUntouched) {
-    const std::string page = std::string(kKoi8Page) + std::string(1, '\0') + "<p>tail</p>";
-    const std::string path = Put("zero.htm", page);
-    FixSavedPage(path.c_str());
-    EXPECT_TRUE(Read(path) == page);
+    EXPECT_EQ(kKoi8Page, ReadBytes(path));
 }
 
 TEST_F(FixSavedPageTest, MissingPageIsNotCreated) {
-    const std::string path = m_dir + "missing.htm";
+    const std::string path = m_dir / "missing.htm";
     FixSavedPage(path.c_str());
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(path.c_str()));
 }
@@ -135,13 +93,13 @@ TEST_F(FixSavedPageTest, FailedWriteBackLeavesTheOriginalBytes) {
             const std::string path = Put("fault.htm", *page);
             SetPageWriteFault(fault);
             FixSavedPage(path.c_str());
-            EXPECT_TRUE(Read(path) == *page)
+            EXPECT_TRUE(ReadBytes(path) == *page)
                 << "fault " << int(fault) << ", page of " << page->size() << " bytes";
         }
         // Without a fault the same page is rewritten: the faults were real.
         const std::string path = Put("fault.htm", *page);
         FixSavedPage(path.c_str());
-        EXPECT_FALSE(Read(path) == *page);
+        EXPECT_FALSE(ReadBytes(path) == *page);
     }
 }
 

@@ -21,7 +21,7 @@ std::string GoldenDir() {
 #endif
 }
 
-std::vector<std::string> GoldenNames() {
+std::vector<GoldenPage> GoldenPages() {
     static const std::string kSuffix = ".in.htm";
     std::vector<std::string> files;
 #ifdef _WIN32
@@ -40,13 +40,19 @@ std::vector<std::string> GoldenNames() {
         closedir(d);
     }
 #endif
-    std::vector<std::string> names;
-    for (const std::string& f : files)
-        if (f.size() > kSuffix.size() &&
-            f.compare(f.size() - kSuffix.size(), kSuffix.size(), kSuffix) == 0)
-            names.push_back(f.substr(0, f.size() - kSuffix.size()));
-    std::sort(names.begin(), names.end());
-    return names;
+    std::sort(files.begin(), files.end());
+    std::vector<GoldenPage> pages;
+    for (const std::string& f : files) {
+        if (f.size() <= kSuffix.size() ||
+            f.compare(f.size() - kSuffix.size(), kSuffix.size(), kSuffix) != 0)
+            continue;
+        GoldenPage page{f.substr(0, f.size() - kSuffix.size()), "", ""};
+        if (!ReadWholeFile(GoldenDir() + f, &page.in) ||
+            !ReadWholeFile(GoldenDir() + page.name + ".out.htm", &page.expected))
+            return {};
+        pages.push_back(page);
+    }
+    return pages;
 }
 
 bool ReadWholeFile(const std::string& path, std::string* pBytes) {

@@ -8,8 +8,12 @@
 // The golden folder with a trailing separator (a Z:\ path under Wine).
 std::string GoldenDir();
 
-// The names of all golden pages, sorted.
-std::vector<std::string> GoldenNames();
+struct GoldenPage {
+    std::string name, in, expected;
+};
+// Every golden page with its expected bytes, sorted by name; empty when the
+// folder cannot be read.
+std::vector<GoldenPage> GoldenPages();
 
 bool ReadWholeFile(const std::string& path, std::string* pBytes);
 bool WriteWholeFile(const std::string& path, const std::string& bytes);

@@ -60,21 +60,18 @@ TEST(DetectPageCharset, FollowsTheDeclarationRules) {
 }
 
 TEST(RewriteSavedPage, GoldenPages) {
-    const std::vector<std::string> names = GoldenNames();
-    ASSERT_GE(names.size(), 30u) << GoldenDir();
-    for (const std::string& name : names) {
-        std::string in, expected;
-        ASSERT_TRUE(ReadWholeFile(GoldenDir() + name + ".in.htm", &in)) << name;
-        ASSERT_TRUE(ReadWholeFile(GoldenDir() + name + ".out.htm", &expected)) << name;
-        const Rewritten r = Rewrite(in);
-        if (in.find('\0') != std::string::npos) {
-            EXPECT_EQ(PageRepair::Leave, r.result) << name;
-            EXPECT_EQ(in, expected) << name;
-            EXPECT_TRUE(r.bytes.empty()) << name;
+    const std::vector<GoldenPage> pages = GoldenPages();
+    ASSERT_GE(pages.size(), 30u) << GoldenDir();
+    for (const GoldenPage& p : pages) {
+        const Rewritten r = Rewrite(p.in);
+        if (p.in.find('\0') != std::string::npos) {
+            EXPECT_EQ(PageRepair::Leave, r.result) << p.name;
+            EXPECT_EQ(p.in, p.expected) << p.name;
+            EXPECT_TRUE(r.bytes.empty()) << p.name;
         } else {
-            EXPECT_EQ(in == expected ? PageRepair::Unchanged : PageRepair::Rewritten, r.result)
-                << name;
-            EXPECT_EQ(expected, r.bytes) << name;
+            EXPECT_EQ(p.in == p.expected ? PageRepair::Unchanged : PageRepair::Rewritten, r.result)
+                << p.name;
+            EXPECT_EQ(p.expected, r.bytes) << p.name;
         }
     }
 }

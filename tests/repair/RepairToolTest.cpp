@@ -102,29 +102,23 @@ const char kPage[] = "<p><img src=\"page_files/%C0%E1.png\"></p>";
 const char kFixed[] = "<p><img src=\"page_files/\xC0\xE1.png\"></p>";
 
 TEST_F(RepairToolTest, GoldenPagesGiveTheExpectedBytesAndLines) {
-    const std::vector<std::string> names = GoldenNames();
-    ASSERT_GE(names.size(), 30u) << GoldenDir();
+    const std::vector<GoldenPage> pages = GoldenPages();
+    ASSERT_GE(pages.size(), 30u) << GoldenDir();
     std::vector<std::string> paths;
     std::string expectedLines;
-    for (const std::string& name : names) {
-        std::string in, expected;
-        ASSERT_TRUE(ReadWholeFile(GoldenDir() + name + ".in.htm", &in)) << name;
-        ASSERT_TRUE(ReadWholeFile(GoldenDir() + name + ".out.htm", &expected)) << name;
-        paths.push_back(Put(name + ".htm", in));
-        const char* outcome = in.find('\0') != std::string::npos ? "skipped: holds a zero byte"
-                              : in == expected                   ? "unchanged"
-                                                                 : "rewritten";
+    for (const GoldenPage& p : pages) {
+        paths.push_back(Put(p.name + ".htm", p.in));
+        const char* outcome = p.in.find('\0') != std::string::npos ? "skipped: holds a zero byte"
+                              : p.in == p.expected                 ? "unchanged"
+                                                                   : "rewritten";
         expectedLines += paths.back() + " " + outcome + "\n";
     }
     const ToolRun run = RunTool(paths);
     EXPECT_EQ(0, run.exitCode);
     EXPECT_EQ(expectedLines, run.out);
     EXPECT_EQ("", run.err);
-    for (const std::string& name : names) {
-        std::string expected;
-        ASSERT_TRUE(ReadWholeFile(GoldenDir() + name + ".out.htm", &expected));
-        EXPECT_TRUE(Read(m_dir + name + ".htm") == expected) << name;
-    }
+    for (const GoldenPage& p : pages)
+        EXPECT_TRUE(Read(m_dir + p.name + ".htm") == p.expected) << p.name;
 }
 
 TEST_F(RepairToolTest, NoArgumentPrintsUsage) {

@@ -1,10 +1,9 @@
-// The thread object: a message posted right after creation arrives, a
-// suspended start holds before InitInstance, the life cycle runs in order
-// and ends with the object deleting itself while a duplicated handle stays
-// valid, and PreTranslateMessage sees every message and can consume it.
+// The thread object: a message posted right after creation arrives, the
+// life cycle runs in order and ends with the object deleting itself while a
+// duplicated handle stays valid, and PreTranslateMessage sees every message
+// and can consume it.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <string>
 #include <vector>
 
@@ -18,13 +17,12 @@ constexpr UINT WM_CONSUMED = WM_APP + 2;   // PreTranslateMessage returns TRUE
 constexpr UINT WM_PASSED = WM_APP + 3;     // PreTranslateMessage returns FALSE
 
 // What one thread object did; written by its thread, read by the test once
-// the thread has ended (or while it is suspended, for the atomic).
+// the thread has ended.
 struct Probe {
     int nInitSleepMs = 0;
     BOOL bInitResult = TRUE;
     bool bMakeWindow = false;
     int nExitCode = -1; // -1: the base ExitInstance's value
-    std::atomic<int> nInits{0};
     std::vector<std::string> lifeCycle;
     std::vector<UINT> preTranslated;
     std::vector<UINT> dispatched; // reached the window procedure
@@ -46,7 +44,6 @@ class ProbeThread : public CWinThread {
     ~ProbeThread() override { m_p->bDeleted = true; }
 
     BOOL InitInstance() override {
-        ++m_p->nInits;
         m_p->lifeCycle.push_back("init");
         Sleep(m_p->nInitSleepMs);
         if (m_p->bMakeWindow) {
@@ -138,22 +135,6 @@ TEST(WinThread, MessagePostedRightAfterCreationArrives) {
         EXPECT_EQ(probe.lifeCycle, (std::vector<std::string>{"init", "run", "exit"}));
         EXPECT_TRUE(probe.bDeleted);
     }
-}
-
-TEST(WinThread, SuspendedStartHoldsBeforeInitInstance) {
-    Probe probe;
-    DWORD nID = 0;
-    ProbeThread* pThread = nullptr;
-    HANDLE hThread = Start(probe, CREATE_SUSPENDED, &nID, &pThread);
-    ASSERT_NE(hThread, nullptr);
-    EXPECT_TRUE(PostThreadMessageA(nID, WM_PROBE, 0, 0));
-    Sleep(150);
-    EXPECT_EQ(probe.nInits.load(), 0);
-    ResumeThread(pThread->m_hThread);
-    EXPECT_TRUE(PostThreadMessageA(nID, WM_PROBE_QUIT, 0, 0));
-    EXPECT_EQ(ExitCodeAfterEnd(hThread), 0u);
-    EXPECT_EQ(probe.preTranslated, (std::vector<UINT>{WM_PROBE, WM_PROBE_QUIT}));
-    EXPECT_TRUE(probe.bDeleted);
 }
 
 TEST(WinThread, FailedInitInstanceSkipsTheLoop) {
