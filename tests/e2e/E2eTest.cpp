@@ -14,13 +14,6 @@
 
 namespace {
 
-int CountLines(const std::string& text) {
-    int n = 0;
-    for (char c : text)
-        n += c == '\n';
-    return n;
-}
-
 std::string FromWide(const std::wstring& w) {
     int n = WideCharToMultiByte(1251, 0, w.c_str(), (int)w.size(), nullptr, 0, nullptr, nullptr);
     std::string s((size_t)n, '\0');

@@ -78,6 +78,13 @@ bool Exists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+int CountLines(const std::string& text) {
+    int n = 0;
+    for (char c : text)
+        n += c == '\n';
+    return n;
+}
+
 std::vector<std::string> SearchOrder(const std::string& dir, const char* pattern) {
     std::vector<std::string> names;
     WIN32_FIND_DATAA fd;

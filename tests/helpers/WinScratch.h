@@ -44,6 +44,8 @@ class ScratchDir {
 bool WriteBytes(const std::string& path, const std::string& bytes);
 std::string ReadBytes(const std::string& path); // "" when it cannot be read
 bool Exists(const std::string& path);
+// The number of lines in a text: one a line the stand-in archiver logs.
+int CountLines(const std::string& text);
 // The names in a folder as the directory search returns them, in its order,
 // "." and ".." left out.
 std::vector<std::string> SearchOrder(const std::string& dir, const char* pattern = "*");

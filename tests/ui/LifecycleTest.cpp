@@ -18,13 +18,6 @@
 
 
 namespace {
-int CountLines(const std::string& text) {
-    int n = 0;
-    for (char c : text)
-        n += c == '\n';
-    return n;
-}
-
 void PostArchiveJob(const std::string& path) {
     WrkJob* pJob = static_cast<WrkJob*>(malloc(sizeof(WrkJob)));
     ASSERT_NE(pJob, nullptr);
