@@ -85,29 +85,23 @@ class ProbeThread : public CWinThread {
     Probe* m_p;
 };
 
-// Starts a ProbeThread for probe; returns a handle of the test's own. The
-// thread is started suspended and its handle duplicated before it runs (a
-// thread whose InitInstance fails may delete its object at once), unless
-// bPlain asks for the plain start of a thread that lives until told to quit.
-HANDLE Start(Probe& probe, DWORD dwFlags, DWORD* pnThreadID, ProbeThread** ppThread = nullptr,
-             bool bPlain = false) {
+// Starts a ProbeThread for probe and returns a handle of the test's own.
+// Suspended first, and the handle duplicated before it runs, when the thread
+// may end (and delete its object) at once; otherwise the plain start of a
+// thread that lives until told to quit, whose m_hThread goes to *phOwn.
+HANDLE Start(Probe& probe, bool bEndsAtOnce, DWORD* pnThreadID = nullptr,
+             HANDLE* phOwn = nullptr) {
     g_pProbe = &probe;
-    if (bPlain) {
-        ProbeThread* pThread = AfxBeginThread<ProbeThread>();
-        if (!pThread)
-            return nullptr;
-        *pnThreadID = pThread->m_nThreadID;
-        return pThread->DuplicateThreadHandle();
-    }
-    ProbeThread* pThread =
-        AfxBeginThread<ProbeThread>(THREAD_PRIORITY_NORMAL, 0, dwFlags | CREATE_SUSPENDED);
+    ProbeThread* pThread = AfxBeginThread<ProbeThread>(THREAD_PRIORITY_NORMAL, 0,
+                                                       bEndsAtOnce ? CREATE_SUSPENDED : 0);
     if (!pThread)
         return nullptr;
-    *pnThreadID = pThread->m_nThreadID;
-    if (ppThread)
-        *ppThread = pThread;
+    if (pnThreadID)
+        *pnThreadID = pThread->m_nThreadID;
+    if (phOwn)
+        *phOwn = pThread->m_hThread;
     HANDLE hDup = pThread->DuplicateThreadHandle();
-    if (!(dwFlags & CREATE_SUSPENDED))
+    if (bEndsAtOnce)
         ResumeThread(pThread->m_hThread);
     return hDup;
 }
@@ -120,13 +114,16 @@ DWORD ExitCodeAfterEnd(HANDLE hThread) {
     return nCode;
 }
 
+// Also: the object closes m_hThread as it deletes itself, while the
+// duplicate stays valid for the wait.
 TEST(WinThread, MessagePostedRightAfterCreationArrives) {
-    for (int i = 0; i < 20; ++i) {
+    for (int i = 0; i < 10; ++i) {
         SCOPED_TRACE(i);
         Probe probe;
         probe.nInitSleepMs = i % 2 ? 20 : 0;
         DWORD nID = 0;
-        HANDLE hThread = Start(probe, 0, &nID, nullptr, i < 10);
+        HANDLE hOwn = nullptr;
+        HANDLE hThread = Start(probe, false, &nID, &hOwn);
         ASSERT_NE(hThread, nullptr);
         EXPECT_TRUE(PostThreadMessageA(nID, WM_PROBE, 0, 0));
         EXPECT_TRUE(PostThreadMessageA(nID, WM_PROBE_QUIT, 5, 0));
@@ -134,6 +131,8 @@ TEST(WinThread, MessagePostedRightAfterCreationArrives) {
         EXPECT_EQ(probe.preTranslated, (std::vector<UINT>{WM_PROBE, WM_PROBE_QUIT}));
         EXPECT_EQ(probe.lifeCycle, (std::vector<std::string>{"init", "run", "exit"}));
         EXPECT_TRUE(probe.bDeleted);
+        DWORD dwFlags = 0;
+        EXPECT_FALSE(GetHandleInformation(hOwn, &dwFlags)) << "m_hThread was not closed";
     }
 }
 
@@ -141,8 +140,7 @@ TEST(WinThread, FailedInitInstanceSkipsTheLoop) {
     Probe probe;
     probe.bInitResult = FALSE;
     probe.nExitCode = 42;
-    DWORD nID = 0;
-    HANDLE hThread = Start(probe, 0, &nID);
+    HANDLE hThread = Start(probe, true);
     ASSERT_NE(hThread, nullptr);
     EXPECT_EQ(ExitCodeAfterEnd(hThread), 42u);
     EXPECT_EQ(probe.lifeCycle, (std::vector<std::string>{"init", "exit"}));
@@ -150,25 +148,10 @@ TEST(WinThread, FailedInitInstanceSkipsTheLoop) {
     EXPECT_TRUE(probe.bDeleted);
 }
 
-TEST(WinThread, ObjectClosesItsHandleWhenItDeletesItselfButADuplicateStaysValid) {
-    Probe probe;
-    DWORD nID = 0;
-    ProbeThread* pThread = nullptr;
-    HANDLE hDup = Start(probe, 0, &nID, &pThread);
-    ASSERT_NE(hDup, nullptr);
-    HANDLE hOwn = pThread->m_hThread; // read before the object can go
-    EXPECT_TRUE(PostThreadMessageA(nID, WM_PROBE_QUIT, 0, 0));
-    EXPECT_EQ(ExitCodeAfterEnd(hDup), 0u);
-    ASSERT_TRUE(probe.bDeleted);
-    DWORD dwFlags = 0;
-    EXPECT_FALSE(GetHandleInformation(hOwn, &dwFlags)) << "m_hThread was not closed";
-}
-
 TEST(WinThread, PreTranslateMessageSeesEveryMessageAndTrueConsumesIt) {
     Probe probe;
     probe.bMakeWindow = true;
-    DWORD nID = 0;
-    HANDLE hThread = Start(probe, 0, &nID);
+    HANDLE hThread = Start(probe, true);
     ASSERT_NE(hThread, nullptr);
     ExitCodeAfterEnd(hThread);
     ASSERT_NE(probe.hWnd, nullptr);
