@@ -1,5 +1,5 @@
 // The portable pieces of the intake and the results display: the
-// command-line split, the page-extension test and the result-line text.
+// command-line split, the page-extension test and the result line's length.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -36,41 +36,32 @@ TEST(CmdLineSplit, EveryRule) {
         {"\"C:\\My Pages\\a.htm\" C:\\b.html", {"C:\\My Pages\\a.htm", "C:\\b.html"}},
         // A closing quote ends its token: no blank needed before the next.
         {"\"C:\\a.htm\"\"C:\\b.htm\"", {"C:\\a.htm", "C:\\b.htm"}},
-        {"\"a b\"c", {"a b", "c"}},
         // An unclosed quote is dropped and the rest splits at spaces.
         {"\"C:\\My Pages\\a.htm", {"C:\\My", "Pages\\a.htm"}},
-        {"x \"unclosed y", {"x", "unclosed", "y"}},
         {"\"", {}},
         // The whole tail "/dde" in any case names nothing; anything more does.
         {"/dde", {}},
         {"/dDe", {}},
         {"/dde ", {"/dde"}},
-        {" /dde", {"/dde"}},
         {"/dd", {"/dd"}},
         {"/ddex", {"/ddex"}},
         // Empty tokens and blanks yield nothing.
         {"\"\"", {}},
         {"\"\" a.htm", {"a.htm"}},
-        {"a.htm   ", {"a.htm"}},
         {"   ", {}},
         {"  a.htm    b.htm  ", {"a.htm", "b.htm"}},
         // Only the space separates; a quote inside a token is ordinary.
         {"a\tb.htm", {"a\tb.htm"}},
         {"a\"b c", {"a\"b", "c"}},
-        {"a\"b\"", {"a\"b\""}},
         {"\" \"", {" "}},
-        {"C:\\dir\\*.html", {"C:\\dir\\*.html"}},
     };
     for (const SplitCase& c : cases)
         EXPECT_EQ(Split(c.tail), c.tokens) << "tail [" << c.tail << "]";
-}
-
-TEST(CmdLineSplit, NullTailAndTailUnchanged) {
     EXPECT_TRUE(Split(nullptr).empty());
+    // The tail is read, never written.
     char tail[] = "\"a b\" \"c d";
-    const std::string before = tail;
     EXPECT_EQ(Split(tail), (std::vector<std::string>{"a b", "c", "d"}));
-    EXPECT_EQ(before, tail);
+    EXPECT_STREQ(tail, "\"a b\" \"c d");
 }
 
 TEST(PageExtension, HtmOrHTMCaseSensitive) {
@@ -78,9 +69,8 @@ TEST(PageExtension, HtmOrHTMCaseSensitive) {
         const char* ext;
         bool page;
     } const cases[] = {
-        {".htm", true},   {".html", true}, {".shtml", true}, {".HTML", true}, {".HTM", true},
-        {".xhtml", true}, {".Htm", false}, {".Html", false}, {".hTm", false}, {".mht", false},
-        {".txt", false},  {".bak", false}, {"", false},      {".", false},
+        {".htm", true},   {".HTM", true},  {".xhtml", true}, {".Htm", false},
+        {".hTm", false},  {".mht", false}, {"", false},      {".", false},
     };
     for (const auto& c : cases)
         EXPECT_EQ(IsPageExtension(c.ext), c.page) << c.ext;
@@ -93,46 +83,13 @@ std::string Line(int32_t status, const char* name, size_t cb = 1024) {
     return std::string(buf.data());
 }
 
-TEST(ResultLine, TextByStatus) {
-    struct {
-        int32_t status;
-        const char* line;
-    } const cases[] = {
-        {STATUS_NO_ACTION, TEXT_NO_ACTION},
-        {STATUS_NO_ARCHIVER, TEXT_NO_ARCHIVER},
-        {STATUS_OK, "page.htm [Ok]"},
-        {2, "page.htm [" TEXT_ERROR ": 2]"},
-        // An exit code of 0xFFFFFFFD reads as a signed status.
-        {(int32_t)0xFFFFFFFDu, "page.htm [" TEXT_ERROR ": -3]"},
-        {INT32_MIN, "page.htm [" TEXT_ERROR ": -2147483648]"},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(Line(c.status, "page.htm"), c.line) << c.status;
-    EXPECT_EQ(Line(STATUS_OK, ""), " [Ok]");
-}
-
 TEST(ResultLine, LongNameIsCutSoTheLineFits) {
     // The name field holds up to 1027 characters; the line buffer 1023.
-    const std::string name1027(1027, 'n');
-    struct {
-        int32_t status;
-        size_t nameLen;
-        const char* tail;
-    } const cases[] = {
-        {STATUS_OK, 1018, " [Ok]"}, // fits exactly
-        {STATUS_OK, 1019, " [Ok]"}, // one too many
-        {STATUS_OK, 1027, " [Ok]"},
-        {7, 1027, " [" TEXT_ERROR ": 7]"},
-        {INT32_MIN, 1027, " [" TEXT_ERROR ": -2147483648]"},
-    };
-    for (const auto& c : cases) {
-        const std::string name = name1027.substr(0, c.nameLen);
-        const std::string tail = c.tail;
-        const std::string line = Line(c.status, name.c_str());
-        const size_t keep = std::min(c.nameLen, 1023 - tail.size());
-        EXPECT_EQ(line, name.substr(0, keep) + tail) << c.status << "/" << c.nameLen;
-        EXPECT_LE(line.size(), 1023u);
-    }
+    const std::string n1018(1018, 'n'), tail = " [" TEXT_ERROR ": -2147483648]";
+    EXPECT_EQ(Line(STATUS_OK, n1018.c_str()), n1018 + " [Ok]");         // fits exactly
+    EXPECT_EQ(Line(STATUS_OK, (n1018 + "n").c_str()), n1018 + " [Ok]"); // one too many
+    EXPECT_EQ(Line(INT32_MIN, std::string(1027, 'n').c_str()),
+              std::string(1023 - tail.size(), 'n') + tail);
     // A fixed message is never longer than a tiny buffer allows.
     EXPECT_EQ(Line(STATUS_NO_ACTION, "x", 4), std::string(TEXT_NO_ACTION).substr(0, 3));
     EXPECT_EQ(Line(5, "name", 6), std::string(" [") + "\xCE\xF8\xE8");

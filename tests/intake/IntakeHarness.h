@@ -1,6 +1,5 @@
-// Test rig for the intake and the results display under Wine: a stand-in
-// worker thread that records the jobs posted to it (and answers them when
-// told to), a real HDROP built in this process, and the main dialog run
+// Rig for the intake and the results display under Wine: a stand-in worker
+// that records the jobs posted to it, a real HDROP, and the main dialog run
 // modally on a thread of its own.
 #pragma once
 
@@ -10,7 +9,7 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -34,23 +33,16 @@ struct JobSeen {
     std::string path;
     int bArchive;
     int bFixHtml;
-    int nPendingAtStart; // g_nPending when the job was started
-    bool bGateOpen;      // the intake gate's state when the job arrived
+    int nPendingAtStart; // g_nPending when the worker took the job
 };
 
-// Everything the stand-in worker saw, and what it should answer.
+// The jobs the stand-in worker took, in order.
 struct WorkerLog {
-    CRITICAL_SECTION cs;
+    std::mutex lock;
     std::vector<JobSeen> jobs;
-    std::map<std::string, int32_t> replies; // file name -> status to report
-
-    WorkerLog() { InitializeCriticalSection(&cs); }
-    ~WorkerLog() { DeleteCriticalSection(&cs); }
     std::vector<JobSeen> Jobs() {
-        EnterCriticalSection(&cs);
-        std::vector<JobSeen> copy = jobs;
-        LeaveCriticalSection(&cs);
-        return copy;
+        std::lock_guard<std::mutex> guard(lock);
+        return jobs;
     }
     size_t Count() { return Jobs().size(); }
 };
@@ -69,8 +61,7 @@ inline void PostResult(int32_t nStatus, const char* pszName) {
 }
 
 // Stands in for the worker: takes jobs like the real one (waiting at the
-// intake gate first), records them, and answers those whose file name has a
-// reply configured.
+// intake gate first) and records them.
 class CStandInWorker : public CWrkThread {
   public:
     BOOL PreTranslateMessage(MSG* pMsg) override {
@@ -89,59 +80,36 @@ class CStandInWorker : public CWrkThread {
 
   private:
     static void Take(WrkJob* pJob) {
-        bool bGateOpen = IntakeGateIsOpen();
         IntakeGateWait();
-        JobSeen seen{pJob->szPath, pJob->bArchive, pJob->bFixHtml, ReadShared(g_nPending),
-                     bGateOpen};
-        std::string name = seen.path.substr(seen.path.rfind('\\') + 1);
-        WorkerLog& log = TheLog();
-        EnterCriticalSection(&log.cs);
-        log.jobs.push_back(seen);
-        auto reply = log.replies.find(name);
-        bool bReply = reply != log.replies.end();
-        int32_t nStatus = bReply ? reply->second : 0;
-        LeaveCriticalSection(&log.cs);
+        JobSeen seen{pJob->szPath, pJob->bArchive, pJob->bFixHtml, ReadShared(g_nPending)};
         free(pJob);
-        if (bReply)
-            PostResult(nStatus, name.c_str());
+        std::lock_guard<std::mutex> guard(TheLog().lock);
+        TheLog().jobs.push_back(seen);
     }
 };
 
 // Starts the stand-in worker and makes it g_pWrkThread; stops it at the end.
 class StandInWorkerScope {
   public:
-    StandInWorkerScope() {
-        WorkerLog& log = TheLog();
-        EnterCriticalSection(&log.cs);
-        log.jobs.clear();
-        log.replies.clear();
-        LeaveCriticalSection(&log.cs);
-        m_pWorker = AfxBeginThread<CStandInWorker>();
-        if (m_pWorker)
-            m_pWorker->m_bAutoDelete = FALSE; // it ends only when told to
+    StandInWorkerScope() : m_pWorker(AfxBeginThread<CStandInWorker>()) {
+        std::lock_guard<std::mutex> guard(TheLog().lock);
+        TheLog().jobs.clear();
+        m_pWorker->m_bAutoDelete = FALSE; // it ends only when told to
         g_pWrkThread = m_pWorker;
         g_nPending = 0;
         g_bAutoClose = 0;
     }
     ~StandInWorkerScope() {
-        if (m_pWorker) {
-            PostThreadMessageA(m_pWorker->m_nThreadID, WM_COMMAND, WRK_CMD_QUIT, 0);
-            WaitForSingleObject(m_pWorker->m_hThread, 10000);
-            delete m_pWorker;
-        }
+        PostThreadMessageA(m_pWorker->m_nThreadID, WM_COMMAND, WRK_CMD_QUIT, 0);
+        WaitForSingleObject(m_pWorker->m_hThread, 10000);
+        delete m_pWorker;
         g_pWrkThread = nullptr;
     }
     StandInWorkerScope(const StandInWorkerScope&) = delete;
     StandInWorkerScope& operator=(const StandInWorkerScope&) = delete;
 
-    void Reply(const std::string& name, int32_t nStatus) {
-        WorkerLog& log = TheLog();
-        EnterCriticalSection(&log.cs);
-        log.replies[name] = nStatus;
-        LeaveCriticalSection(&log.cs);
-    }
-
-    CStandInWorker* m_pWorker = nullptr;
+  private:
+    CStandInWorker* m_pWorker;
 };
 
 // A drop handle as the shell hands it over: a movable global block with a
@@ -173,7 +141,7 @@ class DialogRunner {
         m_app.m_lpCmdLine = &m_cmdLine[0];
         g_pMainApp = &m_app;
         g_hMainWnd = nullptr;
-        m_hThread = CreateThread(nullptr, 0, ThreadProc, this, 0, nullptr);
+        m_hThread = CreateThread(nullptr, 0, ThreadProc, nullptr, 0, nullptr);
     }
     ~DialogRunner() {
         if (!Ended()) {
@@ -223,16 +191,15 @@ class DialogRunner {
     }
 
   private:
-    static DWORD WINAPI ThreadProc(LPVOID pParam) {
+    static DWORD WINAPI ThreadProc(LPVOID) {
         CMainDlg dlg;
-        static_cast<DialogRunner*>(pParam)->m_nResult = dlg.DoModal();
+        dlg.DoModal();
         return 0;
     }
 
     CWinApp m_app;
     std::string m_cmdLine;
     HANDLE m_hThread;
-    INT_PTR m_nResult = 0;
 };
 
 } // namespace intake_test
