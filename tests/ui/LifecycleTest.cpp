@@ -16,27 +16,13 @@
 #include "worker/WrkDefs.h"
 #include "worker/WrkThread.h"
 
-
-namespace {
-void PostArchiveJob(const std::string& path) {
-    WrkJob* pJob = static_cast<WrkJob*>(malloc(sizeof(WrkJob)));
-    ASSERT_NE(pJob, nullptr);
-    strcpy(pJob->szPath, path.c_str());
-    pJob->bArchive = 1;
-    pJob->bFixHtml = 0;
-    ASSERT_TRUE(PostThreadMessageA(g_pWrkThread->m_nThreadID, WM_COMMAND, WRK_CMD_JOB,
-                                   reinterpret_cast<LPARAM>(pJob)));
-}
-} // namespace
-
 TEST(Shutdown, AfterAFailedStartSkipsWhatWasNeverMade) {
     for (bool bMutexMade : {false, true}) {
-        SCOPED_TRACE(bMutexMade ? "mutex made, no worker" : "nothing made");
         CMainApp app;
         g_pWrkThread = nullptr;
         g_hRunMutex = bMutexMade ? CreateMutexA(nullptr, TRUE, nullptr) : nullptr;
-        EXPECT_EQ(app.ExitInstance(), 0);
-        EXPECT_EQ(g_hRunMutex, nullptr);
+        EXPECT_EQ(app.ExitInstance(), 0) << bMutexMade;
+        EXPECT_EQ(g_hRunMutex, nullptr) << bMutexMade;
     }
 }
 
@@ -52,25 +38,21 @@ TEST(Shutdown, FinishesTheJobUnderWayAndDropsTheQueuedOnes) {
 
     CMainApp app;
     g_hRunMutex = CreateMutexA(nullptr, TRUE, nullptr);
-    ASSERT_NE(g_hRunMutex, nullptr);
     g_pWrkThread = AfxBeginThread<CWrkThread>();
     ASSERT_NE(g_pWrkThread, nullptr);
     HANDLE hWorker = g_pWrkThread->DuplicateThreadHandle();
-    ASSERT_NE(hWorker, nullptr);
-
-    for (int i = 0; i < 3; ++i) {
-        std::string page = dir / ("p" + std::to_string(i) + ".htm");
-        ASSERT_TRUE(WriteBytes(page, "<html></html>"));
-        PostArchiveJob(page);
+    for (const char* name : {"p0.htm", "p1.htm", "p2.htm"}) {
+        auto* pJob = static_cast<WrkJob*>(calloc(1, sizeof(WrkJob)));
+        strcpy(pJob->szPath, dir.File(name).c_str());
+        pJob->bArchive = 1;
+        PostThreadMessageA(g_pWrkThread->m_nThreadID, WM_COMMAND, WRK_CMD_JOB, (LPARAM)pJob);
     }
     // The first archiver is running when the window goes away.
     ASSERT_TRUE(WaitFor([&] { return CountLines(ReadBytes(log)) == 1; }, 20000));
     const DWORD t0 = GetTickCount();
     EXPECT_EQ(app.ExitInstance(), 0);
-    const DWORD dwWaited = GetTickCount() - t0;
-
+    EXPECT_GE(GetTickCount() - t0, 500u) << "the running archiver must be waited for";
     EXPECT_EQ(WaitForSingleObject(hWorker, 0), WAIT_OBJECT_0) << "the worker must have ended";
-    EXPECT_GE(dwWaited, 500u) << "the running archiver must be waited for";
     EXPECT_EQ(CountLines(ReadBytes(log)), 1) << "the queued jobs must be dropped";
     EXPECT_EQ(g_hRunMutex, nullptr);
     EXPECT_EQ(g_pWrkThread, nullptr);
