@@ -49,12 +49,6 @@ bool Checked(HWND hDlg, int nID) {
     return SendMessageA(GetDlgItem(hDlg, nID), BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
-POINT TopLeft(HWND hWnd) {
-    RECT rc{};
-    GetWindowRect(hWnd, &rc);
-    return {rc.left, rc.top};
-}
-
 // Keys as the user presses them: the dialog's message loop sees them first.
 void PressKey(HWND hDlg, UINT vk) {
     HWND hList = GetDlgItem(hDlg, IDC_FILE_LIST);
@@ -62,9 +56,6 @@ void PressKey(HWND hDlg, UINT vk) {
     PostMessageA(hList, WM_KEYUP, vk, 0xC0000001);
 }
 
-void MoveTo(HWND hWnd, int x, int y) {
-    SetWindowPos(hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
 } // namespace
 
 // A first start without the settings file, and keys the reading corrects:
@@ -88,14 +79,14 @@ TEST_F(MainDlgTest, OpensAtTheSavedPositionWithTheSavedBoxes) {
         if (c.pszKeys)
             WriteIni(c.pszKeys);
         setlocale(LC_ALL, "C");
-        POINT pt{-1, -1};
+        RECT rc{};
         bool bArc = !c.bArc, bFix = !c.bFix;
         HWND hSeen = nullptr;
         LRESULT lBig = 0, lDrag = 0;
         LONG_PTR exStyle = 0, listStyle = 0;
         INT_PTR nResult = Run([&](HWND hDlg) {
             hSeen = hDlg;
-            pt = TopLeft(hDlg);
+            GetWindowRect(hDlg, &rc);
             bArc = Checked(hDlg, IDC_ARCHIVE);
             bFix = Checked(hDlg, IDC_FIX_HTML);
             lBig = SendMessageA(hDlg, WM_GETICON, ICON_BIG, 0);
@@ -105,8 +96,8 @@ TEST_F(MainDlgTest, OpensAtTheSavedPositionWithTheSavedBoxes) {
             PressKey(hDlg, VK_ESCAPE);
         });
         EXPECT_EQ(nResult, IDCANCEL);
-        EXPECT_EQ(pt.x, c.pt.x);
-        EXPECT_EQ(pt.y, c.pt.y);
+        EXPECT_EQ(rc.left, c.pt.x);
+        EXPECT_EQ(rc.top, c.pt.y);
         EXPECT_EQ(bArc, c.bArc);
         EXPECT_EQ(bFix, c.bFix);
         EXPECT_EQ(WindowKeysText(m_ini), c.pszSaved);
@@ -152,7 +143,7 @@ TEST_F(MainDlgTest, EveryWayOfClosingSavesPositionAndBoxes) {
         SCOPED_TRACE(c.pszName);
         WriteIni("PosX=5\r\nPosY=6\r\nbArc=1\r\nbMSIE=1\r\n");
         INT_PTR nResult = Run([&](HWND hDlg) {
-            MoveTo(hDlg, 150, 90);
+            SetWindowPos(hDlg, nullptr, 150, 90, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
             SendMessageA(GetDlgItem(hDlg, IDC_ARCHIVE), BM_CLICK, 0, 0);
             c.close(hDlg);
         });

@@ -27,12 +27,6 @@ inline std::string WindowKeysText(const std::string& iniPath) {
            "," + IniKey(iniPath, "bMSIE");
 }
 
-inline std::string WindowTextOf(HWND hWnd) {
-    char sz[512] = "";
-    GetWindowTextA(hWnd, sz, sizeof sz);
-    return sz;
-}
-
 // A visible dialog window of the given thread whose caption is pszCaption
 // (Windows-1251), or nullptr.
 inline HWND FindDialogOfThread(DWORD dwThreadId, const char* pszCaption) {
@@ -44,10 +38,11 @@ inline HWND FindDialogOfThread(DWORD dwThreadId, const char* pszCaption) {
         dwThreadId,
         [](HWND hWnd, LPARAM lParam) -> BOOL {
             auto* s = reinterpret_cast<Search*>(lParam);
-            char szClass[32] = "";
+            char szClass[32] = "", szText[64] = "";
             GetClassNameA(hWnd, szClass, sizeof szClass);
-            if (strcmp(szClass, "#32770") == 0 && IsWindowVisible(hWnd) &&
-                WindowTextOf(hWnd) == s->pszCaption) {
+            GetWindowTextA(hWnd, szText, sizeof szText);
+            if (!strcmp(szClass, "#32770") && IsWindowVisible(hWnd) &&
+                !strcmp(szText, s->pszCaption)) {
                 s->hFound = hWnd;
                 return FALSE;
             }
