@@ -1,18 +1,22 @@
-// The application object's start-up (command-line tail, InitInstance then
-// ExitInstance, the exit code) and the dialog base's endings.
+// The application object: its start-up (command-line tail, InitInstance then
+// ExitInstance, the exit code) and CMainApp's shutdown (the run mutex released
+// before the worker is told to quit, the job under way finished, the jobs
+// behind it dropped, the steps a failed start never made skipped).
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
-#include "fw/Dialog.h"
+#include "app/Globals.h"
+#include "app/MainApp.h"
+#include "app/Settings.h"
 #include "fw/WinApp.h"
-#include "tests/ui/UiRig.h"
-#include "ui/resource.h"
-
-using namespace ui_test;
+#include "tests/helpers/WinScratch.h"
+#include "worker/WrkDefs.h"
+#include "worker/WrkThread.h"
 
 TEST(CmdLineTail, SkipsTheProgramNameAndTheBlanksAfterIt) {
     struct Case {
@@ -82,26 +86,45 @@ TEST(AfxWinMain, RunsInitInstanceThenExitInstanceWhoseResultIsTheExitCode) {
     EXPECT_STREQ(app.m_lpCmdLine, "");
 }
 
-// The base ends the dialog on a click of OK and on Close; another
-// notification from the OK button ends nothing. A missing template gives -1.
-TEST(DialogBase, EndsOnOkAndCloseOnly) {
-    const struct {
-        UINT uMsg;
-        WPARAM wParam;
-        INT_PTR nExpected;
-    } cases[] = {{WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), IDOK}, {WM_CLOSE, 0, IDCANCEL}};
-    for (const auto& c : cases) {
-        CDialog dlg(IDD_ABOUTBOX);
-        bool bStillUp = false;
-        INT_PTR nResult = RunModal(dlg, "О программе", [&](HWND hWnd) {
-            SendMessageA(hWnd, WM_COMMAND, MAKEWPARAM(IDOK, 1), 0);
-            bStillUp = IsWindowVisible(hWnd) != FALSE;
-            PostMessageA(hWnd, c.uMsg, c.wParam, 0);
-        });
-        EXPECT_EQ(nResult, c.nExpected);
-        EXPECT_TRUE(bStillUp);
-        EXPECT_EQ(dlg.m_hWnd, nullptr); // the window is gone
+TEST(Shutdown, AfterAFailedStartSkipsWhatWasNeverMade) {
+    for (bool bMutexMade : {false, true}) {
+        CMainApp app;
+        g_pWrkThread = nullptr;
+        g_hRunMutex = bMutexMade ? CreateMutexA(nullptr, TRUE, nullptr) : nullptr;
+        EXPECT_EQ(app.ExitInstance(), 0) << bMutexMade;
+        EXPECT_EQ(g_hRunMutex, nullptr) << bMutexMade;
     }
-    CDialog missing(4242);
-    EXPECT_EQ(missing.DoModal(), -1);
+}
+
+TEST(Shutdown, FinishesTheJobUnderWayAndDropsTheQueuedOnes) {
+    ScratchDir dir("shutdown");
+    const std::string log = dir / "arc.log";
+    EnvVar logVar("HALVOK_FAKEARC_LOG", log);
+    EnvVar sleepVar("HALVOK_FAKEARC_SLEEP_MS", "1500");
+    strcpy(g_szArcExe, (ProgramDir() + "fakearc.exe").c_str());
+    strcpy(g_szArcCmd, " fakearc \"%s\"");
+    g_bHidden = 1;
+    g_hMainWnd = nullptr; // no window: the worker frees the results itself
+
+    CMainApp app;
+    g_hRunMutex = CreateMutexA(nullptr, TRUE, nullptr);
+    g_pWrkThread = AfxBeginThread<CWrkThread>();
+    ASSERT_NE(g_pWrkThread, nullptr);
+    HANDLE hWorker = g_pWrkThread->DuplicateThreadHandle();
+    for (const char* name : {"p0.htm", "p1.htm", "p2.htm"}) {
+        auto* pJob = static_cast<WrkJob*>(calloc(1, sizeof(WrkJob)));
+        strcpy(pJob->szPath, dir.File(name).c_str());
+        pJob->bArchive = 1;
+        PostThreadMessageA(g_pWrkThread->m_nThreadID, WM_COMMAND, WRK_CMD_JOB, (LPARAM)pJob);
+    }
+    // The first archiver is running when the window goes away.
+    ASSERT_TRUE(WaitFor([&] { return CountLines(ReadBytes(log)) == 1; }, 20000));
+    const DWORD t0 = GetTickCount();
+    EXPECT_EQ(app.ExitInstance(), 0);
+    EXPECT_GE(GetTickCount() - t0, 500u) << "the running archiver must be waited for";
+    EXPECT_EQ(WaitForSingleObject(hWorker, 0), WAIT_OBJECT_0) << "the worker must have ended";
+    EXPECT_EQ(CountLines(ReadBytes(log)), 1) << "the queued jobs must be dropped";
+    EXPECT_EQ(g_hRunMutex, nullptr);
+    EXPECT_EQ(g_pWrkThread, nullptr);
+    CloseHandle(hWorker);
 }

@@ -1,31 +1,94 @@
-// The main dialog under Wine: the window keys restored and saved, the ways
-// of closing it, the About entry of the system menu, the icon and the locale.
+// The main dialog under Wine, run modally on the test's thread while a second
+// thread drives it like a user would: the window keys restored and saved, the
+// ways of closing it, the About entry of the system menu, the icon and the
+// locale; and the dialog base's endings.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <clocale>
+#include <cstdio>
 #include <cstring>
+#include <functional>
 #include <string>
+#include <thread>
 
 #include "app/Globals.h"
 #include "app/Settings.h"
-#include "tests/ui/UiRig.h"
+#include "fw/Dialog.h"
+#include "tests/helpers/WinScratch.h"
 #include "ui/MainDlg.h"
 #include "ui/resource.h"
 
-using namespace ui_test;
-
 namespace {
+// The four window keys as "PosX,PosY,bArc,bMSIE"; "<absent>" for a missing key.
+std::string WindowKeysText(const std::string& iniPath) {
+    std::string text;
+    for (const char* pszKey : {"PosX", "PosY", "bArc", "bMSIE"}) {
+        char sz[64];
+        GetPrivateProfileStringA("Options", pszKey, "<absent>", sz, sizeof sz, iniPath.c_str());
+        text += (text.empty() ? "" : ",") + std::string(sz);
+    }
+    return text;
+}
+
+// A visible dialog window of the given thread whose caption is pszCaption
+// (Windows-1251), or nullptr.
+HWND FindDialogOfThread(DWORD dwThreadId, const char* pszCaption) {
+    struct Search {
+        const char* pszCaption;
+        HWND hFound;
+    } search{pszCaption, nullptr};
+    EnumThreadWindows(
+        dwThreadId,
+        [](HWND hWnd, LPARAM lParam) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(lParam);
+            char szClass[32] = "", szText[64] = "";
+            GetClassNameA(hWnd, szClass, sizeof szClass);
+            GetWindowTextA(hWnd, szText, sizeof szText);
+            if (!strcmp(szClass, "#32770") && IsWindowVisible(hWnd) &&
+                !strcmp(szText, s->pszCaption)) {
+                s->hFound = hWnd;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.hFound;
+}
+
+// Runs the dialog modally on this thread. Once its window with the given
+// caption is up, drive(hWnd) runs on a second thread and is expected to end
+// the dialog; if the window is still there afterwards it is closed. Returns
+// DoModal's result.
+INT_PTR RunModal(CDialog& dlg, const char* pszCaption, std::function<void(HWND)> drive) {
+    const DWORD dwThreadId = GetCurrentThreadId();
+    std::atomic<bool> bDone{false};
+    std::thread driver([&] {
+        HWND hWnd = nullptr;
+        if (!WaitFor([&] {
+                return bDone || (hWnd = FindDialogOfThread(dwThreadId, pszCaption)) != nullptr;
+            }) ||
+            bDone)
+            return;
+        drive(hWnd);
+        if (!WaitFor([&] { return bDone.load(); }, 5000))
+            PostMessageA(hWnd, WM_CLOSE, 0, 0);
+    });
+    INT_PTR nResult = dlg.DoModal();
+    bDone = true;
+    driver.join();
+    return nResult;
+}
+
 const char kMainCaption[] = "Перетащите каталог в окно";
 const char kAboutCaption[] = "О программе";
 
 class MainDlgTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        m_ini = m_scratch / "halvok.ini";
-        ASSERT_LT(m_ini.size(), sizeof g_szIniPath);
-        strcpy(g_szIniPath, m_ini.c_str());
+        snprintf(g_szIniPath, sizeof g_szIniPath, "%s", m_ini.c_str());
         // No application object and no worker: the command line is empty.
         g_pMainApp = nullptr;
         g_pWrkThread = nullptr;
@@ -42,7 +105,7 @@ class MainDlgTest : public ::testing::Test {
     }
 
     ScratchDir m_scratch{"maindlg"};
-    std::string m_ini;
+    std::string m_ini = m_scratch / "halvok.ini";
 };
 
 bool Checked(HWND hDlg, int nID) {
@@ -178,4 +241,28 @@ TEST_F(MainDlgTest, SystemMenuEntryOpensTheAboutBox) {
     EXPECT_EQ(uLastId, (UINT)IDM_ABOUTBOX);
     EXPECT_TRUE(bAboutOwned);
     EXPECT_TRUE(bAboutGone);
+}
+
+// The base ends the dialog on a click of OK and on Close; another
+// notification from the OK button ends nothing. A missing template gives -1.
+TEST(DialogBase, EndsOnOkAndCloseOnly) {
+    const struct {
+        UINT uMsg;
+        WPARAM wParam;
+        INT_PTR nExpected;
+    } cases[] = {{WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), IDOK}, {WM_CLOSE, 0, IDCANCEL}};
+    for (const auto& c : cases) {
+        CDialog dlg(IDD_ABOUTBOX);
+        bool bStillUp = false;
+        INT_PTR nResult = RunModal(dlg, kAboutCaption, [&](HWND hWnd) {
+            SendMessageA(hWnd, WM_COMMAND, MAKEWPARAM(IDOK, 1), 0);
+            bStillUp = IsWindowVisible(hWnd) != FALSE;
+            PostMessageA(hWnd, c.uMsg, c.wParam, 0);
+        });
+        EXPECT_EQ(nResult, c.nExpected);
+        EXPECT_TRUE(bStillUp);
+        EXPECT_EQ(dlg.m_hWnd, nullptr); // the window is gone
+    }
+    CDialog missing(4242);
+    EXPECT_EQ(missing.DoModal(), -1);
 }

@@ -6,9 +6,7 @@
 
 #include <string>
 
-#include "tests/ui/UiRig.h"
-
-using namespace ui_test;
+#include "tests/helpers/WinScratch.h"
 
 TEST(ProgramFile, VersionBlockReadsBack) {
     const std::string exe = ProgramDir() + "halvok.exe";
@@ -54,5 +52,8 @@ TEST(Program, RunsInItsOwnFolderAndExitsWithTheFrameworksCode) {
 
     PostMessageA(hDlg, WM_CLOSE, 0, 0);
     EXPECT_EQ(app.Proc().WaitExitCode(20000), 0u);
-    EXPECT_EQ(WindowKeysText(app.Ini()), "33,44,0,1");
+    EXPECT_EQ(app.Get("PosX"), 33);
+    EXPECT_EQ(app.Get("PosY"), 44);
+    EXPECT_EQ(app.Get("bArc"), 0);
+    EXPECT_EQ(app.Get("bMSIE"), 1);
 }
