@@ -9,6 +9,9 @@
 #include "ui/MainDlg.h"
 #include "ui/ResultLine.h"
 
+// The window's texts are compiled as Windows-1251 bytes.
+static_assert(static_cast<unsigned char>("Я"[0]) == 0xDF, "build with -fexec-charset=CP1251");
+
 BOOL CMainDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
     // The whole value: a notification code in the high word makes it another
     // command.
