@@ -4,9 +4,9 @@
 
 #include <shlwapi.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 
 #include "app/WindowPos.h"
 
@@ -23,10 +23,6 @@ const char kIniName[] = "halvok.ini";
 constexpr size_t kMaxTemplate = sizeof g_szArcCmd - 2;
 // The longest path that GetModuleFileNameA can report.
 constexpr DWORD kMaxLongPath = 32768;
-
-struct FreeDeleter {
-    void operator()(char* p) const { free(p); }
-};
 
 // Copies the folder part of pszPath, with a trailing backslash, into pszDir
 // (MAX_PATH bytes); leaves it empty when the folder does not fit.
@@ -53,18 +49,12 @@ void GetModuleDir(char* pszDir) {
     }
     // The path was cut (and, on older systems, left without its NUL): read it
     // whole, so that the folder is never taken from a cut path.
-    for (DWORD cch = 2 * MAX_PATH; cch <= kMaxLongPath; cch *= 2) {
-        std::unique_ptr<char, FreeDeleter> path(static_cast<char*>(malloc(cch)));
-        if (!path)
-            return;
-        n = GetModuleFileNameA(nullptr, path.get(), cch);
-        if (n == 0)
-            return;
-        if (n < cch) {
-            CopyFolderOf(path.get(), pszDir);
-            return;
-        }
-    }
+    std::unique_ptr<char[]> path(new (std::nothrow) char[kMaxLongPath]);
+    if (!path)
+        return;
+    n = GetModuleFileNameA(nullptr, path.get(), kMaxLongPath);
+    if (n > 0 && n < kMaxLongPath)
+        CopyFolderOf(path.get(), pszDir);
 }
 
 void LoadArcSettings() {

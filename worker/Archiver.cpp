@@ -6,37 +6,8 @@
 #include <cstdint>
 
 #include "app/Settings.h"
+#include "fw/Handle.h"
 #include "worker/CmdTemplate.h"
-
-namespace {
-
-// Owns the two handles that CreateProcessA hands back.
-class CProcessHandles {
-  public:
-    CProcessHandles() = default;
-    CProcessHandles(const CProcessHandles&) = delete;
-    CProcessHandles& operator=(const CProcessHandles&) = delete;
-    ~CProcessHandles() { Close(); }
-
-    PROCESS_INFORMATION* Receive() {
-        Close();
-        return &m_pi;
-    }
-    HANDLE Process() const { return m_pi.hProcess; }
-
-    void Close() {
-        if (m_pi.hThread)
-            CloseHandle(m_pi.hThread);
-        if (m_pi.hProcess)
-            CloseHandle(m_pi.hProcess);
-        m_pi = PROCESS_INFORMATION{};
-    }
-
-  private:
-    PROCESS_INFORMATION m_pi{};
-};
-
-} // namespace
 
 int RunArchiver(const char* pszPath) {
     DWORD dwExitCode = DWORD(-1);
@@ -56,11 +27,13 @@ int RunArchiver(const char* pszPath) {
         !FormatArcCmd(szCmdLine, sizeof szCmdLine, g_szArcCmd, szStem, pszPath, szFolder))
         return -1;
 
-    CProcessHandles process;
+    PROCESS_INFORMATION pi{};
     if (CreateProcessA(g_szArcExe, szCmdLine, nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS,
-                       nullptr, nullptr, &si, process.Receive())) {
-        WaitForSingleObject(process.Process(), INFINITE);
-        if (!GetExitCodeProcess(process.Process(), &dwExitCode))
+                       nullptr, nullptr, &si, &pi)) {
+        CHandle hThread(pi.hThread);
+        CHandle hProcess(pi.hProcess);
+        WaitForSingleObject(hProcess.Get(), INFINITE);
+        if (!GetExitCodeProcess(hProcess.Get(), &dwExitCode))
             dwExitCode = DWORD(-1);
     }
     return static_cast<int32_t>(dwExitCode);
