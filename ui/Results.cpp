@@ -1,7 +1,6 @@
 // Results display: each finished job's line in the list, the count of pending
 // jobs, the idle caption, and the close that ends a clean command-line run.
 #include <windows.h>
-#include <shellapi.h> // HDROP in MainDlg.h
 
 #include <cstdlib>
 
