@@ -1,27 +1,25 @@
-// halvok.exe itself: its version block, and a whole run in a folder of its
-// own, started and closed from outside like a user's session.
+// halvok.exe and its application object: the version block, a run closed
+// from outside, and the shutdown that waits for the job under way.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <string>
 
+#include "app/Globals.h"
+#include "app/MainApp.h"
+#include "app/Settings.h"
 #include "tests/helpers/WinScratch.h"
+#include "worker/WrkDefs.h"
+#include "worker/WrkThread.h"
 
-TEST(ProgramFile, VersionBlockReadsBack) {
+TEST(Program, VersionStringsReadBack) {
     const std::string exe = ProgramDir() + "halvok.exe";
     DWORD dwHandle = 0;
-    DWORD cb = GetFileVersionInfoSizeA(exe.c_str(), &dwHandle);
-    ASSERT_GT(cb, 0u) << exe;
-    std::string block(cb, '\0');
-    ASSERT_TRUE(GetFileVersionInfoA(exe.c_str(), 0, cb, &block[0]));
-
-    VS_FIXEDFILEINFO* pFixed = nullptr;
-    UINT n = 0;
-    ASSERT_TRUE(VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&pFixed), &n));
-    EXPECT_EQ(pFixed->dwFileVersionMS, 0x00010001u);
-    EXPECT_EQ(pFixed->dwFileVersionLS, 0x00050000u);
-
+    std::string block(GetFileVersionInfoSizeA(exe.c_str(), &dwHandle), '\0');
+    ASSERT_TRUE(GetFileVersionInfoA(exe.c_str(), 0, block.size(), &block[0]));
     const std::pair<const char*, const char*> strings[] = {
         {"FileVersion", "1, 1, 5, 0"},      {"ProductVersion", "1, 1, 5, 0"},
         {"FileDescription", "Halvok"},      {"InternalName", "Halvok"},
@@ -29,31 +27,50 @@ TEST(ProgramFile, VersionBlockReadsBack) {
     };
     for (const auto& s : strings) {
         char* psz = nullptr;
+        UINT n = 0;
         std::string query = std::string("\\StringFileInfo\\041904b0\\") + s.first;
-        ASSERT_TRUE(VerQueryValueA(block.data(), query.c_str(), reinterpret_cast<void**>(&psz), &n))
-            << s.first;
-        EXPECT_STREQ(psz, s.second) << s.first;
+        ASSERT_TRUE(
+            VerQueryValueA(block.data(), query.c_str(), reinterpret_cast<void**>(&psz), &n));
+        EXPECT_STREQ(psz, s.second);
     }
 }
 
-// The keys' rules are the settings tests' business: here the program finds
-// the file beside itself, applies it, writes it back and exits with 0.
-TEST(Program, RunsInItsOwnFolderAndExitsWithTheFrameworksCode) {
+TEST(Program, ExitsWithTheFrameworksCode) {
     HalvokCopy app("program");
-    ASSERT_TRUE(app.Copied());
-    ASSERT_TRUE(WriteBytes(app.Ini(), "[Options]\r\nPosX=33\r\nPosY=44\r\nbArc=0\r\n"));
-    ASSERT_TRUE(app.Start());
-    HWND hDlg = app.Proc().WaitMainWindow(20000);
+    ASSERT_TRUE(app.Copied() && app.Start());
+    HWND hDlg = app.Proc().WaitMainWindow();
     ASSERT_NE(hDlg, nullptr);
-    RECT rc{};
-    GetWindowRect(hDlg, &rc);
-    EXPECT_EQ(rc.left, 33);
-    EXPECT_EQ(rc.top, 44);
-
     PostMessageA(hDlg, WM_CLOSE, 0, 0);
     EXPECT_EQ(app.Proc().WaitExitCode(20000), 0u);
-    EXPECT_EQ(app.Get("PosX"), 33);
-    EXPECT_EQ(app.Get("PosY"), 44);
-    EXPECT_EQ(app.Get("bArc"), 0);
-    EXPECT_EQ(app.Get("bMSIE"), 1);
+}
+
+// With the first of three archiving jobs under way, shutdown waits for it
+// and the worker drops the other two.
+TEST(Shutdown, FinishesTheJobUnderWayAndDropsTheQueuedOnes) {
+    ScratchDir dir("shutdown");
+    const std::string log = dir / "arc.log";
+    EnvVar logVar("HALVOK_FAKEARC_LOG", log);
+    EnvVar sleepVar("HALVOK_FAKEARC_SLEEP_MS", "1500");
+    strcpy(g_szArcExe, (ProgramDir() + "fakearc.exe").c_str());
+    strcpy(g_szArcCmd, " fakearc \"%s\"");
+    g_bHidden = 1;
+    g_hMainWnd = nullptr; // no window: the worker frees the results itself
+
+    CMainApp app;
+    g_hRunMutex = CreateMutexA(nullptr, TRUE, nullptr);
+    g_pWrkThread = AfxBeginThread<CWrkThread>();
+    ASSERT_NE(g_pWrkThread, nullptr);
+    HANDLE hWorker = g_pWrkThread->DuplicateThreadHandle();
+    for (const char* name : {"p0.htm", "p1.htm", "p2.htm"}) {
+        auto* pJob = static_cast<WrkJob*>(calloc(1, sizeof(WrkJob)));
+        strcpy(pJob->szPath, dir.File(name).c_str());
+        pJob->bArchive = 1;
+        PostThreadMessageA(g_pWrkThread->m_nThreadID, WM_COMMAND, WRK_CMD_JOB, (LPARAM)pJob);
+    }
+    ASSERT_TRUE(WaitFor([&] { return CountLines(ReadBytes(log)) == 1; }, 20000));
+    EXPECT_EQ(app.ExitInstance(), 0);
+    EXPECT_EQ(WaitForSingleObject(hWorker, 0), WAIT_OBJECT_0); // waited for
+    EXPECT_EQ(CountLines(ReadBytes(log)), 1);                  // mutex released before the quit
+    EXPECT_EQ(g_hRunMutex, nullptr);
+    CloseHandle(hWorker);
 }
