@@ -5,10 +5,9 @@
 //   rule whose text occurs in the command line; otherwise HALVOK_FAKEARC_EXIT;
 //   otherwise 0. Codes are decimal or 0x-hexadecimal (0xFFFFFFFD is -3).
 // It also records whether its window was asked to be hidden: the line ends
-// with " |show=N", N being STARTUPINFO.wShowWindow.
+// with " |show=N", N being STARTUPINFO.wShowWindow (9999 when not given).
 #include <windows.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -19,53 +18,37 @@ static std::string Env(const char* name) {
     return (n > 0 && n < sizeof buf) ? std::string(buf, n) : std::string();
 }
 
-static UINT ParseCode(const std::string& s) {
-    return (UINT)strtoul(s.c_str(), nullptr, 0);
-}
-
 int main() {
     const char* cmd = GetCommandLineA();
     STARTUPINFOA si{};
     si.cb = sizeof si;
     GetStartupInfoA(&si);
-
-    std::string log = Env("HALVOK_FAKEARC_LOG");
-    if (!log.empty()) {
-        // Several test processes may record at once: retry a locked file.
-        for (int i = 0; i < 200; ++i) {
-            HANDLE h = CreateFileA(log.c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_ALWAYS,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr);
-            if (h == INVALID_HANDLE_VALUE) {
-                Sleep(10);
-                continue;
-            }
-            char tail[64];
-            snprintf(tail, sizeof tail, " |show=%u\r\n",
-                     (si.dwFlags & STARTF_USESHOWWINDOW) ? si.wShowWindow : 9999u);
-            std::string line = std::string(cmd) + tail;
+    std::string line =
+        std::string(cmd) +
+        " |show=" + std::to_string((si.dwFlags & STARTF_USESHOWWINDOW) ? si.wShowWindow : 9999u) +
+        "\r\n";
+    const std::string log = Env("HALVOK_FAKEARC_LOG");
+    // Several test processes may record at once: retry a locked file.
+    for (int i = 0; !log.empty() && i < 200; ++i, Sleep(10)) {
+        HANDLE h = CreateFileA(log.c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h != INVALID_HANDLE_VALUE) {
             DWORD written = 0;
             WriteFile(h, line.data(), (DWORD)line.size(), &written, nullptr);
             CloseHandle(h);
             break;
         }
     }
+    Sleep((DWORD)strtoul(Env("HALVOK_FAKEARC_SLEEP_MS").c_str(), nullptr, 10));
 
-    std::string sleepMs = Env("HALVOK_FAKEARC_SLEEP_MS");
-    if (!sleepMs.empty())
-        Sleep((DWORD)strtoul(sleepMs.c_str(), nullptr, 10));
-
-    std::string rules = Env("HALVOK_FAKEARC_RULES");
-    size_t pos = 0;
-    while (pos < rules.size()) {
-        size_t end = rules.find(';', pos);
-        if (end == std::string::npos)
-            end = rules.size();
+    std::string rules = Env("HALVOK_FAKEARC_RULES") + ";", code = Env("HALVOK_FAKEARC_EXIT");
+    for (size_t pos = 0, end; (end = rules.find(';', pos)) != std::string::npos; pos = end + 1) {
         std::string rule = rules.substr(pos, end - pos);
         size_t eq = rule.rfind('=');
-        if (eq != std::string::npos && eq > 0 && strstr(cmd, rule.substr(0, eq).c_str()))
-            ExitProcess(ParseCode(rule.substr(eq + 1)));
-        pos = end + 1;
+        if (eq != std::string::npos && eq > 0 && strstr(cmd, rule.substr(0, eq).c_str())) {
+            code = rule.substr(eq + 1);
+            break;
+        }
     }
-    std::string code = Env("HALVOK_FAKEARC_EXIT");
-    ExitProcess(code.empty() ? 0 : ParseCode(code));
+    ExitProcess((UINT)strtoul(code.c_str(), nullptr, 0));
 }
