@@ -78,17 +78,15 @@ TEST_F(Settings, WindowKeysWriteRules) {
     EXPECT_EQ("0|45|0|1", Key("PosX") + "|" + Key("PosY") + "|" + Key("bArc") + "|" + Key("bMSIE"));
 }
 
-TEST(SettingsFile, LoadedFromBesideTheProgram) {
+// The settings file beside the program is read. A program folder so long
+// that "halvok.ini" beside it passes MAX_PATH keeps the defaults, and no file
+// elsewhere (as from a cut path) is read.
+TEST(SettingsFile, BesideTheProgramAndTooLongFolder) {
     ScratchDir dir("probe dir");
     ASSERT_TRUE(WriteBytes(dir / "halvok.ini",
                            "[Options]\r\nCom=rar a \"%s\"\r\nArc=C:\\rar.exe\r\nHidden=0\r\n"));
     EXPECT_EQ(dir / "|" + dir / "halvok.ini" + "| rar a \"%s\"|C:\\rar.exe|0", ProbeIn(dir.Path()));
-}
 
-// A program folder so long that "halvok.ini" beside it passes MAX_PATH: the
-// defaults hold, and no file elsewhere (as from a cut path) is read.
-TEST(SettingsFile, FolderTooLongForTheSettingsPath) {
-    ScratchDir dir("long");
     std::string parent = dir.Path();
     while (parent.size() < 200)
         parent += "\\" + std::string(30, 'd');
