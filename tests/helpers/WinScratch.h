@@ -83,7 +83,6 @@ class Process {
     Process& operator=(const Process&) = delete;
 
     bool Start(const std::string& exe, const std::string& tail, const std::string& dir);
-    DWORD Id() const { return m_pi.dwProcessId; }
     bool Ended(DWORD ms) const;
     // The exit code, or STILL_ACTIVE when the process did not end in time.
     DWORD WaitExitCode(DWORD ms) const;
