@@ -187,28 +187,35 @@ DWORD Process::WaitExitCode(DWORD ms) const {
     return dwCode;
 }
 
+namespace {
+
+struct MainWindowSearch {
+    DWORD dwProcessId;
+    HWND hFound;
+};
+
+// The visible dialog of the process that holds the file list.
+BOOL CALLBACK FindMainWindow(HWND hWnd, LPARAM lParam) {
+    auto* s = reinterpret_cast<MainWindowSearch*>(lParam);
+    DWORD dwPid = 0;
+    GetWindowThreadProcessId(hWnd, &dwPid);
+    char szClass[32] = "";
+    GetClassNameA(hWnd, szClass, sizeof szClass);
+    if (dwPid == s->dwProcessId && strcmp(szClass, "#32770") == 0 && IsWindowVisible(hWnd) &&
+        GetDlgItem(hWnd, 1000)) {
+        s->hFound = hWnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+} // namespace
+
 HWND Process::WaitMainWindow(DWORD ms) const {
-    struct Search {
-        DWORD dwProcessId;
-        HWND hFound;
-    } search{m_pi.dwProcessId, nullptr};
+    MainWindowSearch search{m_pi.dwProcessId, nullptr};
     WaitFor(
         [&] {
-            EnumWindows(
-                [](HWND hWnd, LPARAM lParam) -> BOOL {
-                    auto* s = reinterpret_cast<Search*>(lParam);
-                    DWORD dwPid = 0;
-                    GetWindowThreadProcessId(hWnd, &dwPid);
-                    char szClass[32] = "";
-                    GetClassNameA(hWnd, szClass, sizeof szClass);
-                    if (dwPid == s->dwProcessId && strcmp(szClass, "#32770") == 0 &&
-                        IsWindowVisible(hWnd) && GetDlgItem(hWnd, 1000)) {
-                        s->hFound = hWnd;
-                        return FALSE;
-                    }
-                    return TRUE;
-                },
-                reinterpret_cast<LPARAM>(&search));
+            EnumWindows(FindMainWindow, reinterpret_cast<LPARAM>(&search));
             return search.hFound != nullptr;
         },
         ms);

@@ -111,6 +111,14 @@ std::string AddCmdLine(CMainDlg& dlg, std::string tail) {
     return tail.c_str();
 }
 
+DWORD WINAPI EndAtOnce(LPVOID) {
+    return 0;
+}
+
+DWORD WINAPI RunMainDialog(LPVOID) {
+    return (DWORD)CMainDlg().DoModal();
+}
+
 TEST(ResolveFileName, StoredCaseAndLongNameForTheShortAlias) {
     ScratchDir dir("res");
     std::string page = dir.File("Page One.html");
@@ -183,8 +191,7 @@ TEST(AddCmdLine, GateCountAndTooLongTokens) {
 // would wait for an answer that never comes.
 TEST(AddPath, RefusedPostIsNotCounted) {
     ScratchDir dir("refused");
-    HANDLE hEnded = CreateThread(
-        nullptr, 0, [](LPVOID) -> DWORD { return 0; }, nullptr, 0, nullptr);
+    HANDLE hEnded = CreateThread(nullptr, 0, EndAtOnce, nullptr, 0, nullptr);
     WaitForSingleObject(hEnded, INFINITE);
     CStandInWorker gone;
     gone.m_nThreadID = GetThreadId(hEnded);
@@ -210,9 +217,7 @@ class MainDialog : public ::testing::Test {
         m_app.m_lpCmdLine = &m_tail[0];
         g_pMainApp = &m_app;
         g_hMainWnd = nullptr;
-        m_hThread = CreateThread(
-            nullptr, 0, [](LPVOID) -> DWORD { return (DWORD)CMainDlg().DoModal(); }, nullptr, 0,
-            nullptr);
+        m_hThread = CreateThread(nullptr, 0, RunMainDialog, nullptr, 0, nullptr);
         ASSERT_TRUE(WaitFor([] { return Shared(g_hMainWnd) && IsWindowVisible(g_hMainWnd); }));
         Sync();
     }
