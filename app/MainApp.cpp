@@ -36,13 +36,13 @@ int CMainApp::ExitInstance() {
         ReleaseMutex(g_hRunMutex);
 
     if (g_pWrkThread) {
-        // The thread object deletes itself when its thread ends, so the
-        // handle to wait on is taken before the worker is told to quit.
-        CHandle hWorker(g_pWrkThread->DuplicateThreadHandle());
+        // The thread object deletes itself when its thread ends, so its handle
+        // is taken over before the worker is told to quit: the wait below
+        // then holds in every case.
+        CHandle hWorker(g_pWrkThread->DetachThreadHandle());
         PostThreadMessageA(g_pWrkThread->m_nThreadID, WM_COMMAND, WRK_CMD_QUIT, 0);
         // The job under way, a running archiver included, is finished first.
-        if (hWorker.Get())
-            WaitForSingleObject(hWorker.Get(), INFINITE);
+        WaitForSingleObject(hWorker.Get(), INFINITE);
         g_pWrkThread = nullptr;
     }
 

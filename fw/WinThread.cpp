@@ -75,12 +75,10 @@ DWORD WINAPI CWinThread::ThreadEntry(LPVOID pParam) {
     return static_cast<DWORD>(nResult);
 }
 
-HANDLE CWinThread::DuplicateThreadHandle() const {
-    HANDLE hDup = nullptr;
-    if (!m_hThread || !DuplicateHandle(GetCurrentProcess(), m_hThread, GetCurrentProcess(), &hDup,
-                                       0, FALSE, DUPLICATE_SAME_ACCESS))
-        return nullptr;
-    return hDup;
+HANDLE CWinThread::DetachThreadHandle() {
+    HANDLE hThread = m_hThread;
+    m_hThread = nullptr;
+    return hThread;
 }
 
 BOOL CWinThread::InitInstance() {

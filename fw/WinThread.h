@@ -2,8 +2,8 @@
 // user-interface thread. Created running; every message it takes goes to
 // PreTranslateMessage first. By default the object deletes itself when its
 // thread ends, and m_hThread is closed with it: a caller that waits for the
-// thread after asking it to end must wait on its own duplicate of the handle
-// (DuplicateThreadHandle).
+// thread after asking it to end takes the handle over first
+// (DetachThreadHandle).
 #pragma once
 
 #include <windows.h>
@@ -25,10 +25,10 @@ class CWinThread {
     BOOL CreateThread(DWORD dwCreateFlags = 0, UINT nStackSize = 0,
                       LPSECURITY_ATTRIBUTES lpSecurityAttrs = nullptr);
 
-    // A new handle to the thread, owned by the caller (CloseHandle); NULL on
-    // failure. Read it before asking the thread to end: once the thread has
-    // ended, an auto-deleting object is gone.
-    HANDLE DuplicateThreadHandle() const;
+    // Hands m_hThread over to the caller, who closes it; the object no
+    // longer closes it. Take it before asking the thread to end: once the
+    // thread has ended, an auto-deleting object is gone.
+    HANDLE DetachThreadHandle();
 
     // On the thread, in this order: InitInstance; Run when it returned TRUE,
     // otherwise ExitInstance alone. The thread's exit code is the result of

@@ -3,43 +3,34 @@
 #include "repair/FixSavedPage.h"
 
 #include "fw/Handle.h"
-#include "repair/FixSavedPageFault.h"
 #include "repair/PageRewrite.h"
+#include "repair/PageWriteOps.h"
 
 #include <windows.h>
 
-#include <atomic>
 #include <climits>
 #include <cstdlib>
 #include <memory>
 
+PageWriteOps g_pageWriteOps = {SetFilePointer, WriteFile, SetEndOfFile};
+
 namespace {
 
-std::atomic<PageWriteFault> g_writeFault{PageWriteFault::None};
-
 // Writes cb bytes at the start of the file and cuts it there; false when
-// any of the three steps fails. The armed fault, if any, hits one step.
-bool WriteWhole(HANDLE h, const char* p, DWORD cb, PageWriteFault fault) {
-    if (fault == PageWriteFault::Seek)
-        return false;
-    if (SetFilePointer(h, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER &&
+// any of the three steps fails.
+bool WriteWhole(HANDLE h, const char* p, DWORD cb) {
+    const PageWriteOps& ops = g_pageWriteOps;
+    if (ops.pfnSetFilePointer(h, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER &&
         GetLastError() != NO_ERROR)
         return false;
     static const char kNothing = 0;
-    const DWORD toWrite = fault == PageWriteFault::ShortWrite ? cb / 2 : cb;
     DWORD written = 0;
-    if (!WriteFile(h, cb ? p : &kNothing, toWrite, &written, nullptr) || written != cb)
+    if (!ops.pfnWriteFile(h, cb ? p : &kNothing, cb, &written, nullptr) || written != cb)
         return false;
-    if (fault == PageWriteFault::Cut)
-        return false;
-    return SetEndOfFile(h) != FALSE;
+    return ops.pfnSetEndOfFile(h) != FALSE;
 }
 
 } // namespace
-
-void SetPageWriteFault(PageWriteFault fault) {
-    g_writeFault.store(fault);
-}
 
 void FixSavedPage(const char* pszPath) {
     CFileHandle file(
@@ -71,9 +62,8 @@ void FixSavedPage(const char* pszPath) {
     GrowBufOwner out;
     if (RewriteSavedPage(page.get(), static_cast<int32_t>(size), &out.buf) == PageRepair::Leave)
         return;
-    const PageWriteFault fault = g_writeFault.exchange(PageWriteFault::None);
-    if (WriteWhole(file.Get(), out.buf.data, static_cast<DWORD>(out.buf.used), fault))
+    if (WriteWhole(file.Get(), out.buf.data, static_cast<DWORD>(out.buf.used)))
         return;
     // The page text was never modified: put it back as it was read.
-    WriteWhole(file.Get(), page.get(), size, PageWriteFault::None);
+    WriteWhole(file.Get(), page.get(), size);
 }

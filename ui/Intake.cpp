@@ -3,24 +3,23 @@
 // none of its jobs before the last one is posted.
 #include <windows.h>
 #include <shellapi.h>
-#include <shlwapi.h>
 
 #include <cstdlib>
 #include <cstring>
 
 #include "app/Globals.h"
-#include "fw/Handle.h"
 #include "fw/WinApp.h"
-#include "ui/CmdLine.h"
 #include "ui/MainDlg.h"
-#include "ui/PageExt.h"
+#include "ui/PagePaths.h"
 #include "ui/resource.h"
 #include "worker/IntakeGate.h"
 #include "worker/WrkThread.h"
 
+BOOL(WINAPI* g_pfnPostJobMessage)(DWORD, UINT, WPARAM, LPARAM) = PostThreadMessageA;
+
 namespace {
 
-constexpr size_t kPathBuf = sizeof(WrkJob{}.szPath); // 1024: resolved and job paths
+constexpr size_t kPathBuf = sizeof(WrkJob{}.szPath); // 1024
 
 // Holds the worker for the life of one batch; every close gets its open.
 class GateHold {
@@ -31,19 +30,87 @@ class GateHold {
     GateHold& operator=(const GateHold&) = delete;
 };
 
-bool IsFile(DWORD dwAttr) {
-    return dwAttr == INVALID_FILE_ATTRIBUTES || !(dwAttr & FILE_ATTRIBUTE_DIRECTORY);
+// Jobs the worker's queue refused for being full: a thread's queue holds a
+// bounded number of posted messages (10,000 by default), and one dropped
+// folder can hold more pages. They keep their order, and are handed over as
+// the worker's results come back. Main thread only.
+class JobBacklog {
+  public:
+    JobBacklog() = default;
+    ~JobBacklog() { FreeAll(); }
+    JobBacklog(const JobBacklog&) = delete;
+    JobBacklog& operator=(const JobBacklog&) = delete;
+
+    bool IsEmpty() const { return m_nCount == 0; }
+    WrkJob* Front() const { return m_ppJobs[m_nHead]; }
+    void Pop() {
+        ++m_nHead;
+        if (--m_nCount == 0)
+            m_nHead = 0;
+    }
+    // false when the list cannot grow; the job is then still the caller's.
+    bool Push(WrkJob* pJob) {
+        if (m_nHead + m_nCount == m_nCapacity) {
+            if (m_nHead > 0) {
+                memmove(m_ppJobs, m_ppJobs + m_nHead, m_nCount * sizeof *m_ppJobs);
+                m_nHead = 0;
+            } else {
+                size_t nGrown = m_nCapacity ? 2 * m_nCapacity : 256;
+                void* p = realloc(m_ppJobs, nGrown * sizeof *m_ppJobs);
+                if (!p)
+                    return false;
+                m_ppJobs = static_cast<WrkJob**>(p);
+                m_nCapacity = nGrown;
+            }
+        }
+        m_ppJobs[m_nHead + m_nCount++] = pJob;
+        return true;
+    }
+    void FreeAll() {
+        for (; !IsEmpty(); Pop())
+            g_pfnWrkRecordFree(Front());
+        free(m_ppJobs);
+        m_ppJobs = nullptr;
+        m_nCapacity = 0;
+    }
+
+  private:
+    WrkJob** m_ppJobs = nullptr;
+    size_t m_nHead = 0, m_nCount = 0, m_nCapacity = 0;
+};
+
+JobBacklog s_backlog;
+
+enum class Post { Done, QueueFull, Refused };
+
+Post TryPost(WrkJob* pJob) {
+    DWORD dwThreadId = g_pWrkThread ? g_pWrkThread->m_nThreadID : 0;
+    if (dwThreadId && g_pfnPostJobMessage(dwThreadId, WM_COMMAND, WRK_CMD_JOB, (LPARAM)pJob))
+        return Post::Done;
+    return dwThreadId && GetLastError() == ERROR_NOT_ENOUGH_QUOTA ? Post::QueueFull
+                                                                  : Post::Refused;
 }
 
-// Hands the job to the worker and counts it. A post that the platform refuses
-// would leave the count waiting for an answer that never comes, so such a job
-// is freed and not counted.
+// Hands the job to the worker, or keeps it for later behind the jobs already
+// waiting, and counts it. A job the platform refuses for any other reason
+// (no worker) would leave the count waiting for an answer that never comes:
+// it is freed and not counted.
 void PostJob(WrkJob* pJob) {
     if (!pJob)
         return;
-    DWORD dwThreadId = g_pWrkThread ? g_pWrkThread->m_nThreadID : 0;
-    if (!dwThreadId || !PostThreadMessageA(dwThreadId, WM_COMMAND, WRK_CMD_JOB, (LPARAM)pJob)) {
-        free(pJob);
+    if (s_backlog.IsEmpty()) {
+        Post result = TryPost(pJob);
+        if (result == Post::Refused) {
+            g_pfnWrkRecordFree(pJob);
+            return;
+        }
+        if (result == Post::Done) {
+            ++g_nPending;
+            return;
+        }
+    }
+    if (!s_backlog.Push(pJob)) {
+        g_pfnWrkRecordFree(pJob);
         return;
     }
     ++g_nPending;
@@ -51,33 +118,29 @@ void PostJob(WrkJob* pJob) {
 
 } // namespace
 
-// When the stored name makes the path too long for out (or for the shell's
-// path helper), out is left empty: the caller takes nothing from it.
-void ResolveFileName(const char* pszPath, char* pszOut) {
-    size_t nPath = strlen(pszPath);
-    if (nPath >= kPathBuf) {
-        pszOut[0] = '\0';
-        return;
+void CMainDlg::PostWaitingJobs() {
+    while (!s_backlog.IsEmpty()) {
+        WrkJob* pJob = s_backlog.Front();
+        Post result = TryPost(pJob);
+        if (result == Post::QueueFull)
+            return; // the next result makes room again
+        s_backlog.Pop();
+        if (result == Post::Refused) {
+            g_pfnWrkRecordFree(pJob);
+            --g_nPending;
+        }
     }
-    memcpy(pszOut, pszPath, nPath + 1);
-    const char* pszSlash = strrchr(pszPath, '\\');
-    if (!pszSlash)
-        return; // a bare name or "C:name": taken as given
+}
 
-    WIN32_FIND_DATAA fd;
-    CFindHandle hFind(FindFirstFileA(pszPath, &fd));
-    if (!hFind.IsValid())
-        return;
-    pszOut[pszSlash - pszPath] = '\0';
-    if (!PathAppendA(pszOut, fd.cFileName) || strlen(pszOut) >= kPathBuf)
-        pszOut[0] = '\0';
+void CMainDlg::FreeWaitingJobs() {
+    s_backlog.FreeAll();
 }
 
 WrkJob* CMainDlg::MakeJob(const char* pszPath) {
     size_t nPath = strlen(pszPath);
     if (nPath >= kPathBuf)
         return nullptr; // the worker expects a path that fits its record
-    WrkJob* pJob = (WrkJob*)malloc(sizeof(WrkJob));
+    WrkJob* pJob = static_cast<WrkJob*>(g_pfnWrkRecordAlloc(sizeof(WrkJob)));
     if (!pJob)
         return nullptr;
     memcpy(pJob->szPath, pszPath, nPath + 1);
@@ -87,41 +150,12 @@ WrkJob* CMainDlg::MakeJob(const char* pszPath) {
 }
 
 void CMainDlg::AddPath(const char* pszPath) {
-    char szResolved[kPathBuf];
-    ResolveFileName(pszPath, szResolved);
-    if (!szResolved[0])
-        return;
-
-    if (IsFile(GetFileAttributesA(szResolved))) {
-        // Unreadable attributes make a page candidate too: the worker reports
-        // on a page that does not exist.
-        if (IsPageExtension(PathFindExtensionA(szResolved)))
-            PostJob(MakeJob(szResolved));
-        return;
-    }
-
-    // A folder: its pages, one level deep, in directory-search order.
-    size_t nFolder = strlen(szResolved);
-    if (nFolder >= MAX_PATH)
-        return;
-    char szEntry[MAX_PATH];
-    memcpy(szEntry, szResolved, nFolder + 1);
-    if (!PathAppendA(szEntry, "*.*htm*"))
-        return;
-    WIN32_FIND_DATAA fd;
-    CFindHandle hFind(FindFirstFileA(szEntry, &fd));
-    if (!hFind.IsValid())
-        return;
-    do {
-        memcpy(szEntry, szResolved, nFolder + 1);
-        if (!PathAppendA(szEntry, fd.cFileName))
-            continue; // the entry's path would not fit MAX_PATH
-        DWORD dwAttr = GetFileAttributesA(szEntry);
-        if (dwAttr == INVALID_FILE_ATTRIBUTES || (dwAttr & FILE_ATTRIBUTE_DIRECTORY))
-            continue;
-        if (IsPageExtension(PathFindExtensionA(szEntry)))
-            PostJob(MakeJob(szEntry));
-    } while (FindNextFileA(hFind.Get(), &fd));
+    ForEachPage(
+        pszPath,
+        [](const char* pszPage, void* pDlg) {
+            PostJob(static_cast<CMainDlg*>(pDlg)->MakeJob(pszPage));
+        },
+        this);
 }
 
 void CMainDlg::OnDropFiles(HDROP hDropInfo) {
@@ -147,17 +181,10 @@ void CMainDlg::OnDropFiles(HDROP hDropInfo) {
 void CMainDlg::AddCmdLine() {
     {
         GateHold hold;
-        CmdLineSplitter split(g_pMainApp ? g_pMainApp->m_lpCmdLine : nullptr);
-        const char* pToken;
-        size_t nToken;
-        while (split.Next(&pToken, &nToken)) {
-            if (nToken >= kPathBuf)
-                continue; // too long for any path buffer: no job
-            char szToken[kPathBuf];
-            memcpy(szToken, pToken, nToken);
-            szToken[nToken] = '\0';
-            AddPath(szToken);
-        }
+        ForEachCmdLinePath(
+            g_pMainApp ? g_pMainApp->m_lpCmdLine : nullptr,
+            [](const char* pszPath, void* pDlg) { static_cast<CMainDlg*>(pDlg)->AddPath(pszPath); },
+            this);
     }
     // Only posted answers can lower the count, and none has been handled yet:
     // this is the number of jobs the command line produced.

@@ -10,6 +10,7 @@
 #include "app/Settings.h"
 #include "ui/AboutDlg.h"
 #include "ui/resource.h"
+#include "worker/ResultPost.h"
 
 // The system reserves the low four bits of a system-menu command.
 static_assert((IDM_ABOUTBOX & 0xFFF0) == IDM_ABOUTBOX, "IDM_ABOUTBOX must be a system command");
@@ -119,4 +120,8 @@ void CMainDlg::OnDestroy() {
         OffsetRect(&rcWindow, -rcWindow.left, -rcWindow.top);
     WriteWindowKeys(g_szIniPath, rcWindow, IsDlgButtonChecked(IDC_ARCHIVE) == BST_CHECKED,
                     IsDlgButtonChecked(IDC_FIX_HTML) == BST_CHECKED);
+    // Results still queued for the window, and jobs never handed to the
+    // worker, are freed rather than left behind.
+    StopResultDelivery(m_hWnd);
+    FreeWaitingJobs();
 }

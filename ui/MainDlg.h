@@ -18,6 +18,11 @@ class CMainDlg : public CDialog {
     void AddCmdLine();
     void AddPath(const char* pszPath);
     WrkJob* MakeJob(const char* pszPath);
+    // Jobs that the worker's full queue refused wait in order, counted in
+    // g_nPending. Each result hands as many over as the queue takes; those
+    // still waiting when the window goes are freed unprocessed.
+    void PostWaitingJobs();
+    void FreeWaitingJobs();
 
     CListBox m_wndList;
     HICON m_hIcon;
@@ -34,6 +39,7 @@ class CMainDlg : public CDialog {
     void OnDestroy();
 };
 
-// Writes into out (1024 bytes) the path with its last component spelled as
-// the file system stores it. A path without a backslash is returned as given.
-void ResolveFileName(const char* pszPath, char* pszOut);
+// The intake posts its jobs through this pointer, PostThreadMessageA. A full
+// queue refuses a post with ERROR_NOT_ENOUGH_QUOTA; tests, which cannot fill
+// a real queue under every host, point it at a version that refuses so.
+extern BOOL(WINAPI* g_pfnPostJobMessage)(DWORD idThread, UINT uMsg, WPARAM wParam, LPARAM lParam);

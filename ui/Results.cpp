@@ -2,11 +2,10 @@
 // jobs, the idle caption, and the close that ends a clean command-line run.
 #include <windows.h>
 
-#include <cstdlib>
-
 #include "app/Globals.h"
 #include "ui/MainDlg.h"
 #include "ui/ResultLine.h"
+#include "worker/WrkThread.h"
 
 // The window's texts are compiled as Windows-1251 bytes.
 static_assert(static_cast<unsigned char>("Я"[0]) == 0xDF, "build with -fexec-charset=CP1251");
@@ -28,8 +27,10 @@ BOOL CMainDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
     if (pResult->nStatus != STATUS_OK)
         g_bAutoClose = 0;
     m_wndList.AddString(szLine);
-    free(pResult);
+    g_pfnWrkRecordFree(pResult);
 
+    // The result made room in the worker's queue for jobs waiting behind it.
+    PostWaitingJobs();
     if (g_nPending == 0) {
         SetWindowText("Перетащите каталог в окно");
         if (g_bAutoClose)

@@ -12,5 +12,6 @@ set_source_files_properties(${CMAKE_CURRENT_LIST_DIR}/ResultLine.cpp
 if(WIN32)
   target_sources(halvok_win PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/Intake.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/PagePaths.cpp
     ${CMAKE_CURRENT_LIST_DIR}/Results.cpp)
 endif()

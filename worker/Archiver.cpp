@@ -30,8 +30,9 @@ int RunArchiver(const char* pszPath) {
     PROCESS_INFORMATION pi{};
     if (CreateProcessA(g_szArcExe, szCmdLine, nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS,
                        nullptr, nullptr, &si, &pi)) {
-        CHandle hThread(pi.hThread);
+        // Closed in reverse order: the thread's handle first, then the process's.
         CHandle hProcess(pi.hProcess);
+        CHandle hThread(pi.hThread);
         WaitForSingleObject(hProcess.Get(), INFINITE);
         if (!GetExitCodeProcess(hProcess.Get(), &dwExitCode))
             dwExitCode = DWORD(-1);

@@ -11,6 +11,7 @@
 #include "repair/FixSavedPage.h"
 #include "worker/Archiver.h"
 #include "worker/IntakeGate.h"
+#include "worker/ResultPost.h"
 #include "worker/WrkDefs.h"
 
 WrkRecordAllocFn g_pfnWrkRecordAlloc = [](size_t nBytes) { return malloc(nBytes); };
@@ -97,11 +98,7 @@ void CWrkThread::HandleJob(WrkJob* pJob) {
         if (pJob->bArchive)
             pResult->nStatus = RunArchiver(pJob->szPath);
 
-        // The window frees a result it receives; one that cannot be handed
-        // over (window gone, post refused) is freed here.
-        if (!IsWindow(g_hMainWnd) ||
-            !PostMessageA(g_hMainWnd, WM_COMMAND, ID_JOB_DONE, reinterpret_cast<LPARAM>(pResult)))
-            g_pfnWrkRecordFree(pResult);
+        DeliverResult(pResult);
     }
     g_pfnWrkRecordFree(pJob);
 }

@@ -31,11 +31,11 @@ class CWrkThread : public CWinThread {
     static void HandleJob(WrkJob* pJob);
 };
 
-// The worker takes the memory of the records it allocates (results) and
-// gives back the records it frees (jobs, and results the window cannot take)
-// through these two hooks. They are malloc and free; tests point them at
-// counting versions before the worker starts, to prove that every record is
-// freed exactly once.
+// The memory of the records that travel by message: every job and result is
+// allocated through the first hook (by the intake and the worker) and freed
+// through the second, wherever it ends. They are malloc and free; tests point
+// them at counting versions before the worker starts, to prove that every
+// record is freed exactly once.
 using WrkRecordAllocFn = void* (*)(size_t);
 using WrkRecordFreeFn = void (*)(void*);
 extern WrkRecordAllocFn g_pfnWrkRecordAlloc;
