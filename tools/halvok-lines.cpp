@@ -9,8 +9,8 @@
 
 #include "tools/HalvokLines.h"
 
-extern "C" __declspec(dllexport) LRESULT CALLBACK HalvokLinesHook(int nCode, WPARAM wParam,
-                                                                    LPARAM lParam) {
+extern "C" __declspec(dllexport) LRESULT CALLBACK
+    HalvokLinesHook(int nCode, WPARAM wParam, LPARAM lParam) {
     const auto* p = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
     const bool bAdded = p->message == LB_ADDSTRING && p->lResult >= 0;
     if (nCode == HC_ACTION && (bAdded || p->message == LB_RESETCONTENT) &&
@@ -25,8 +25,8 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK HalvokLinesHook(int nCode, WPA
                 cds = {ULONG_PTR(p->lResult), DWORD(cch > 0 ? cch : 0) * sizeof(WCHAR), szLine};
             }
             DWORD_PTR dwResult;
-            SendMessageTimeoutW(hSink, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds),
-                                SMTO_BLOCK, 10000, &dwResult);
+            SendMessageTimeoutW(hSink, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds), SMTO_BLOCK,
+                                10000, &dwResult);
         }
     }
     return CallNextHookEx(nullptr, nCode, wParam, lParam);

@@ -138,7 +138,8 @@ HHOOK SetLinesHook(DWORD dwThreadId) {
     strcpy(pszName + 1, "halvok-lines.dll");
     HMODULE hDll = LoadLibraryA(szDll);
     FARPROC pfnHook = hDll ? GetProcAddress(hDll, "HalvokLinesHook") : nullptr;
-    return pfnHook ? SetWindowsHookExA(WH_CALLWNDPROCRET, reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(pfnHook)),
+    return pfnHook ? SetWindowsHookExA(WH_CALLWNDPROCRET,
+                                       reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(pfnHook)),
                                        hDll, dwThreadId)
                    : nullptr;
 }
@@ -178,8 +179,9 @@ int main(int argc, char** argv) {
     for (DWORD dwStd : {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE})
         SetHandleInformation(GetStdHandle(dwStd), HANDLE_FLAG_INHERIT, 0);
     SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
-    CFileHandle hNul(CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                 &sa, OPEN_EXISTING, 0, nullptr));
+    CFileHandle hNul(CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, OPEN_EXISTING, 0,
+                                 nullptr));
     STARTUPINFOA si{};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESTDHANDLES;
@@ -187,8 +189,8 @@ int main(int argc, char** argv) {
     // Suspended, so that the hook is in place before the first line.
     std::string cmd = std::string("\"") + pszExe + "\"" + (*pszTail ? " " : "") + pszTail;
     PROCESS_INFORMATION pi{};
-    if (!CreateProcessA(pszExe, &cmd[0], nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr,
-                        nullptr, &si, &pi)) {
+    if (!CreateProcessA(pszExe, &cmd[0], nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr, nullptr,
+                        &si, &pi)) {
         fprintf(stderr, "halvok-run: cannot start %s (error %lu)\n", pszExe, GetLastError());
         return 3;
     }

@@ -87,8 +87,7 @@ Post TryPost(WrkJob* pJob) {
     DWORD dwThreadId = g_pWrkThread ? g_pWrkThread->m_nThreadID : 0;
     if (dwThreadId && g_pfnPostJobMessage(dwThreadId, WM_COMMAND, WRK_CMD_JOB, (LPARAM)pJob))
         return Post::Done;
-    return dwThreadId && GetLastError() == ERROR_NOT_ENOUGH_QUOTA ? Post::QueueFull
-                                                                  : Post::Refused;
+    return dwThreadId && GetLastError() == ERROR_NOT_ENOUGH_QUOTA ? Post::QueueFull : Post::Refused;
 }
 
 // Hands the job to the worker, or keeps it for later behind the jobs already
