@@ -1,0 +1,149 @@
+"""Runs one case folder through the real halvok.exe under Wine and a display.
+
+A case folder holds:
+  case.txt   what the case shows (lines starting with #) and how the program
+             is started, key=value lines:
+               args=TAIL     the command line after the program's name
+               program=PATH  where halvok.exe is put, within the folder (default:
+                             halvok.exe); {pad:N} in it is a name of "d"s that
+                             makes the program's folder N characters long
+               drop=P1|P2    paths dropped on the window once it is up
+               closes=yes    the window closes by itself (default: no)
+               close-after=N close the window once the stand-in archiver ran N times
+               env.NAME=V    environment for the programs (the stand-in's settings)
+  in/        the folder the program runs in: pages, folders, halvok.ini
+  lines.txt  the result lines the window shows, UTF-8
+  out/       every file of the folder afterwards, byte for byte; for an
+             archive (*.7z), the list of the paths it holds
+{dir} in args, drop, in/halvok.ini and out/ stands for the folder (a Windows
+path); {fakearc} and {7za} for the stand-in and the real archiver.
+Usage: run_case.py CASE_DIR BIN_DIR (the test build's bin/, with halvok.exe,
+halvok-run.exe and fakearc.exe). Wine's settings come from the environment.
+"""
+import os, re, shutil, subprocess, sys, tempfile, time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import xdrop
+
+WINE = os.environ["HALVOK_WINE"]
+
+
+def winpath(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def files(top):
+    return sorted(os.path.relpath(os.path.join(d, f), top)
+                  for d, _, names in os.walk(top) for f in names)
+
+
+def archive_paths(archive):
+    seven = os.environ["HALVOK_7ZA"][2:].replace("\\", "/")
+    out = subprocess.run([WINE, seven, "l", "-slt", "-sccUTF-8", winpath(archive)],
+                         capture_output=True, check=True).stdout.decode()
+    # The first path is the archive's own.
+    return sorted([line[7:].strip() for line in out.splitlines() if line.startswith("Path = ")][1:])
+
+
+def halvok_window(exe, timeout=60):
+    end = time.time() + timeout
+    while time.time() < end:
+        found = subprocess.run(["xdotool", "search", "--onlyvisible", "--classname", exe],
+                               capture_output=True, text=True).stdout.split()
+        for wid in found:
+            geo = dict(kv.split("=") for kv in subprocess.run(
+                ["xdotool", "getwindowgeometry", "--shell", wid], capture_output=True,
+                text=True).stdout.split())
+            if int(geo["WIDTH"]) > 100:
+                return int(wid), int(geo["X"]), int(geo["Y"])
+        time.sleep(0.2)
+    raise RuntimeError("the window did not appear")
+
+
+def run(case, bindir):
+    opts = dict(line.split("=", 1) for line in open(os.path.join(case, "case.txt"),
+                encoding="utf-8").read().splitlines() if "=" in line and line[0] != "#")
+    work = tempfile.mkdtemp(prefix="hv-case-")
+    names = {"{dir}": winpath(work), "{fakearc}": winpath(os.path.join(bindir, "fakearc.exe")),
+             "{7za}": os.environ.get("HALVOK_7ZA", "")}
+
+    def fill(data):  # bytes or text
+        for name, value in names.items():
+            data = data.replace(*((name, value) if isinstance(data, str) else
+                                  (name.encode(), value.encode("cp1251"))))
+        return data
+
+    shutil.copytree(os.path.join(case, "in"), work, dirs_exist_ok=True)
+    exe = os.path.join(work, opts.get("program", "halvok.exe"))
+    if "{pad:" in exe:
+        head, n, tail = re.split(r"\{pad:(\d+)\}", exe)
+        exe = head + "d" * (int(n) - len(winpath(head))) + tail
+    os.makedirs(os.path.dirname(exe), exist_ok=True)
+    shutil.copy(os.path.join(bindir, "halvok.exe"), exe)
+    ini = os.path.join(work, "halvok.ini")
+    if os.path.exists(ini):
+        text = fill(open(ini, "rb").read())
+        open(ini, "wb").write(text)
+    log = os.path.join(work, "arc.log")
+    env = dict(os.environ, HALVOK_FAKEARC_LOG=winpath(log))
+    env.update((k[4:], v) for k, v in opts.items() if k.startswith("env."))
+    want = open(os.path.join(case, "lines.txt"), encoding="utf-8").read().splitlines()
+    run_exe = os.path.join(bindir, "halvok-run.exe")
+
+    args = [WINE, run_exe, "--watch", winpath(exe)]
+    args += [fill(opts["args"]).encode("cp1251")] if "args" in opts else []
+    proc = subprocess.Popen(args, stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env)
+    pid = proc.stderr.readline().split()[-1].decode()
+    if "drop" in opts:
+        wid, x, y = halvok_window(os.path.basename(exe))
+        paths = [fill(p)[2:].replace("\\", "/") for p in opts["drop"].split("|")]
+        assert xdrop.drop(wid, x + 40, y + 40, paths), "the drop was not taken"
+    lines = []
+    while len(lines) < len(want) and (line := proc.stdout.readline()):
+        lines.append(line.decode().rstrip("\r\n"))
+    archived = lambda: os.path.exists(log) and open(log, "rb").read().count(b"\n")
+    while "close-after" in opts and archived() < int(opts["close-after"]):
+        time.sleep(0.1)
+    caption = None
+    try:  # a window that closes itself does it at once
+        proc.wait(timeout=0 if "close-after" in opts else 20 if opts.get("closes") == "yes" else 2)
+    except subprocess.TimeoutExpired:
+        wid = str(halvok_window(os.path.basename(exe))[0])
+        caption = subprocess.run(["xdotool", "getwindowname", wid], capture_output=True,
+                                 text=True).stdout.strip()
+        subprocess.run([WINE, run_exe, "--close", pid], check=True)
+        proc.wait(timeout=60)
+    lines += [l.decode().rstrip("\r\n") for l in proc.stdout.readlines()]
+    status = proc.stderr.read().decode()
+
+    errors = []
+    if lines != want:
+        errors.append("lines: %r, expected %r" % (lines, want))
+    if caption and "close-after" not in opts and caption != "Перетащите каталог в окно":
+        errors.append("the caption at the end: " + caption)
+    if "exit code 0" not in status:
+        errors.append("halvok-run: " + status)
+    if (caption is None) != (opts.get("closes") == "yes"):
+        errors.append("the window %s by itself" % ("did not close" if caption else "closed"))
+    expected_dir = os.path.join(case, "out")
+    got = [f for f in files(work) if f != os.path.relpath(exe, work)]
+    if got != files(expected_dir):
+        errors.append("files: %r, expected %r" % (got, files(expected_dir)))
+    for f in set(got) & set(files(expected_dir)):
+        expected = fill(open(os.path.join(expected_dir, f), "rb").read())
+        if f.endswith(".7z"):
+            actual = "".join(p + "\n" for p in archive_paths(os.path.join(work, f))).encode()
+        else:
+            actual = open(os.path.join(work, f), "rb").read()
+        if actual != expected:
+            errors.append("%s: %r, expected %r" % (f, actual[:400], expected[:400]))
+    if errors:
+        print("case %s failed; its folder is kept: %s" % (os.path.basename(case), work))
+        print("\n".join(errors))
+        return 1
+    shutil.rmtree(work)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(run(sys.argv[1], sys.argv[2]))

@@ -1,0 +1,78 @@
+// Posting the intake's jobs: a worker's queue that is full, and a post that
+// the platform refuses for good. Wine sets no limit on a thread's queue, so
+// the intake's post goes through a version that refuses as a full one does.
+#include <gtest/gtest.h>
+
+#include "app/Globals.h"
+#include "tests/win/WinRig.h"
+#include "ui/MainDlg.h"
+
+namespace {
+
+const std::string kPage = "<html></html>";
+int g_nPosted, g_nRefused;
+const int kQueueSize = 3;
+
+// Refuses a job while the worker holds kQueueSize of them not yet answered.
+BOOL WINAPI PostToSmallQueue(DWORD idThread, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    const int nAnswered =
+        static_cast<int>(SendMessageA(GetDlgItem(g_hMainWnd, 1000), LB_GETCOUNT, 0, 0));
+    if (g_nPosted - nAnswered >= kQueueSize) {
+        ++g_nRefused;
+        SetLastError(ERROR_NOT_ENOUGH_QUOTA);
+        return FALSE;
+    }
+    ++g_nPosted;
+    return PostThreadMessageA(idThread, uMsg, wParam, lParam);
+}
+
+BOOL WINAPI PostToNoThread(DWORD, UINT, WPARAM, LPARAM) {
+    SetLastError(ERROR_INVALID_THREAD_ID);
+    return FALSE;
+}
+
+class IntakeTest : public testing::Test {
+  protected:
+    ~IntakeTest() override { g_pfnPostJobMessage = PostThreadMessageA; }
+    // The stand-in archiver fails, so that every page gets a line with its name
+    // and the window stays open.
+    std::string Ini() {
+        SetEnvironmentVariableA("HALVOK_FAKEARC_EXIT", "5");
+        return m_dir.File("halvok.ini", "[Options]\r\nArc=" + ProgramDir() +
+                                            "fakearc.exe\r\nCom=fakearc\r\nbArc=1\r\nbMSIE=0\r\n");
+    }
+
+    ScratchDir m_dir{"intake"};
+    RecordLedger m_ledger;
+};
+
+// Twelve pages for a queue of three: every page is processed, in order.
+TEST_F(IntakeTest, JobsTheFullQueueRefusesWaitTheirTurn) {
+    g_nPosted = g_nRefused = 0;
+    g_pfnPostJobMessage = PostToSmallQueue;
+    std::vector<std::string> expected;
+    for (int i = 10; i < 22; ++i) {
+        expected.push_back("p" + std::to_string(i) + ".htm [Ошибка: 5]");
+    }
+    CreateDirectoryA((m_dir / "pages").c_str(), nullptr);
+    for (int i = 10; i < 22; ++i)
+        m_dir.File("pages\\p" + std::to_string(i) + ".htm", kPage);
+    TestApp app(Ini(), m_dir / "pages");
+    EXPECT_TRUE(WaitFor([&] { return app.Lines().size() == expected.size(); }, 60000));
+    EXPECT_EQ(app.Lines(), expected);
+    EXPECT_GT(g_nRefused, 0);
+    app.Shutdown();
+    EXPECT_EQ(RecordLedger::Alive(), 0);
+}
+
+// A post refused for any other reason would leave the count waiting for an
+// answer that never comes: the job is freed and not counted.
+TEST_F(IntakeTest, JobThePlatformRefusesIsFreedAndNotCounted) {
+    g_pfnPostJobMessage = PostToNoThread;
+    TestApp app(Ini(), m_dir.File("p.htm", kPage));
+    EXPECT_EQ(g_nPending, 0);
+    EXPECT_EQ(g_bAutoClose, 0);
+    EXPECT_EQ(RecordLedger::Alive(), 0);
+}
+
+} // namespace

@@ -1,0 +1,194 @@
+// The Windows test rig: see WinRig.h.
+#include "tests/win/WinRig.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <set>
+
+#include "app/Globals.h"
+#include "app/Settings.h"
+#include "ui/MainDlg.h"
+#include "worker/WrkDefs.h"
+#include "worker/WrkThread.h"
+
+namespace {
+
+void RemoveTree(const std::string& dir) {
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
+    for (BOOL more = h != INVALID_HANDLE_VALUE; more; more = FindNextFileA(h, &fd)) {
+        const std::string path = dir + "\\" + fd.cFileName;
+        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL), DeleteFileA(path.c_str());
+        else if (strcmp(fd.cFileName, ".") && strcmp(fd.cFileName, ".."))
+            RemoveTree(path);
+    }
+    if (h != INVALID_HANDLE_VALUE)
+        FindClose(h);
+    RemoveDirectoryA(dir.c_str());
+}
+
+std::mutex g_lock;
+std::set<void*> g_alive;
+int g_nBadFrees;
+
+void* LedgerAlloc(size_t nBytes) {
+    // Filled, so that a record used without being written shows.
+    return RecordLedger::Track(memset(malloc(nBytes), 0xA5, nBytes));
+}
+
+void LedgerFree(void* p) {
+    std::lock_guard<std::mutex> guard(g_lock);
+    if (g_alive.erase(p))
+        free(p);
+    else
+        ++g_nBadFrees;
+}
+
+void (*volatile g_pfnDialogTask)();
+
+void CALLBACK RunDialogTask(HWND, UINT, UINT_PTR, DWORD) {
+    if (void (*pfn)() = g_pfnDialogTask) {
+        g_pfnDialogTask = nullptr;
+        pfn();
+    }
+}
+
+DWORD WINAPI RunDialog(LPVOID) {
+    SetTimer(nullptr, 0, 20, RunDialogTask);
+    return static_cast<DWORD>(CMainDlg().DoModal());
+}
+
+} // namespace
+
+ScratchDir::ScratchDir(const char* pszTag) {
+    char szTemp[MAX_PATH];
+    GetTempPathA(MAX_PATH, szTemp);
+    static int s_nSerial;
+    m_path = std::string(szTemp) + "hv-" + pszTag + "-" + std::to_string(GetCurrentProcessId()) +
+             "-" + std::to_string(++s_nSerial);
+    RemoveTree(m_path); // left over by an earlier process of the same id
+    CreateDirectoryA(m_path.c_str(), nullptr);
+}
+
+ScratchDir::~ScratchDir() {
+    RemoveTree(m_path);
+}
+
+std::string ScratchDir::File(const std::string& name, const std::string& bytes) const {
+    std::string path = *this / name;
+    WriteBytes(path, bytes);
+    return path;
+}
+
+bool WriteBytes(const std::string& path, const std::string& bytes) {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD n = 0;
+    BOOL bOk = WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
+    CloseHandle(h);
+    return bOk && n == bytes.size();
+}
+
+std::string ReadBytes(const std::string& path) {
+    // Shared for writing too: a log the stand-in archiver may still append to.
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return std::string();
+    std::string bytes;
+    char buf[65536];
+    DWORD n = 0;
+    while (ReadFile(h, buf, sizeof buf, &n, nullptr) && n > 0)
+        bytes.append(buf, n);
+    CloseHandle(h);
+    return bytes;
+}
+
+std::string ProgramDir() {
+    char szPath[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, szPath, MAX_PATH);
+    std::string path(szPath, n < MAX_PATH ? n : 0);
+    return path.substr(0, path.find_last_of('\\') + 1);
+}
+
+RecordLedger::RecordLedger() {
+    g_alive.clear();
+    g_nBadFrees = 0;
+    g_pfnWrkRecordAlloc = LedgerAlloc;
+    g_pfnWrkRecordFree = LedgerFree;
+}
+
+RecordLedger::~RecordLedger() {
+    g_pfnWrkRecordAlloc = malloc;
+    g_pfnWrkRecordFree = free;
+}
+
+void* RecordLedger::Track(void* pRecord) {
+    std::lock_guard<std::mutex> guard(g_lock);
+    g_alive.insert(pRecord);
+    return pRecord;
+}
+
+int RecordLedger::Alive() {
+    std::lock_guard<std::mutex> guard(g_lock);
+    return static_cast<int>(g_alive.size());
+}
+
+int RecordLedger::BadFrees() {
+    std::lock_guard<std::mutex> guard(g_lock);
+    return g_nBadFrees;
+}
+
+TestApp::TestApp(const std::string& ini, const std::string& tail) : m_tail(tail) {
+    lstrcpynA(g_szIniPath, ini.c_str(), MAX_PATH);
+    ReadArcSettings();
+    m_app.m_lpCmdLine = &m_tail[0];
+    g_pMainApp = &m_app;
+    g_nPending = g_bAutoClose = 0;
+    g_hMainWnd = nullptr;
+    g_hRunMutex = CreateMutexA(nullptr, TRUE, nullptr);
+    g_pWrkThread = AfxBeginThread<CWrkThread>();
+    PostThreadMessageA(g_pWrkThread->m_nThreadID, WM_COMMAND, WRK_CMD_NUDGE, 0);
+    m_hDialog = CreateThread(nullptr, 0, RunDialog, nullptr, 0, nullptr);
+    WaitFor([] { return g_hMainWnd && IsWindowVisible(g_hMainWnd); });
+}
+
+TestApp::~TestApp() {
+    Shutdown();
+    CloseHandle(m_hDialog);
+    g_pMainApp = nullptr;
+}
+
+HWND TestApp::Wnd() const {
+    return g_hMainWnd;
+}
+
+std::vector<std::string> TestApp::Lines() const {
+    HWND hList = GetDlgItem(g_hMainWnd, 1000);
+    std::vector<std::string> lines;
+    for (LRESULT i = 0, n = SendMessageA(hList, LB_GETCOUNT, 0, 0); i < n; ++i) {
+        char sz[1024] = "";
+        SendMessageA(hList, LB_GETTEXT, i, reinterpret_cast<LPARAM>(sz));
+        lines.push_back(sz);
+    }
+    return lines;
+}
+
+void TestApp::OnDialogThread(void (*pfnTask)()) {
+    g_pfnDialogTask = pfnTask;
+    WaitFor([] { return !g_pfnDialogTask; });
+}
+
+int TestApp::Shutdown() {
+    if (m_bShutDown)
+        return 0;
+    m_bShutDown = true;
+    if (WaitForSingleObject(m_hDialog, 0) == WAIT_TIMEOUT) {
+        PostMessageA(g_hMainWnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+        WaitForSingleObject(m_hDialog, INFINITE);
+    }
+    return m_app.ExitInstance();
+}
