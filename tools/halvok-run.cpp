@@ -22,6 +22,9 @@
 // usage error; 3 when halvok.exe could not be started.
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -169,6 +172,8 @@ int main(int argc, char** argv) {
     }
     if (nArg >= argc || argc - nArg > 2)
         return Usage();
+    // Lines end in "\n" alone, for the terminals and files of either system.
+    _setmode(_fileno(stdout), _O_BINARY);
     const char* pszExe = argv[nArg];
     const char* pszTail = nArg + 1 < argc ? argv[nArg + 1] : "";
     if (!bExpect)

@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# scripts/run as a newcomer meets it: no display, no settings file of their
+# own, the example folder. It prints one Ok line per page, renames and
+# repairs the pages, archives each with its folder through the 7za.exe it
+# provides, and exits 0 by itself; a run whose archiver fails exits 1, by
+# itself too.
+set -uo pipefail
+ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
+W=$(mktemp -d)
+# A first run: without the settings file in the build output (kept aside).
+INI="$ROOT/build/win-i686/bin/halvok.ini"
+[ -f "$INI" ] && mv "$INI" "$W/kept.ini"
+trap '[ -f "$W/kept.ini" ] && mv "$W/kept.ini" "$INI"; rm -rf "$W"' EXIT
+fails=0
+check() { if eval "$2"; then echo "ok: $1"; else echo "FAILED: $1"; fails=$((fails + 1)); fi; }
+unset DISPLAY
+
+cp -r "$ROOT/docs/example" "$W/ex"
+out=$(timeout 300 "$ROOT/scripts/run" "$W/ex" 2>&1); rc=$?
+echo "$out"
+check "exit status 0" '[ $rc -eq 0 ]'
+check "the archiver is provided" 'grep -q "archiving with 7za.exe" <<<"$out"'
+check "one Ok line a page" '[ "$(grep "\[" <<<"$out")" = "$(printf "borsch.htm [Ok]\nНовости.htm [Ok]")" ]'
+check "the pages renamed and repaired" \
+  'iconv -f cp1251 "$W/ex/Новости.htm" | grep -q "Новости_files/Стиль газеты.css" &&
+   iconv -f koi8-r "$W/ex/borsch.htm" | grep -q "borsch_files/Свекла.png" &&
+   [ ! -e "$W/ex/borsch.html" ]'
+list() { . "$ROOT/scripts/lib/wine.sh" && halvok_wine_env "$ROOT/build/win-i686" &&
+         "$HALVOK_WINE" "$ROOT/build/win-i686/bin/7za.exe" l -slt -sccUTF-8 "Z:${1//\//\\}" |
+         tr -d '\r' | sed -n 's/^Path = //p' | tail -n +2 | LC_ALL=C sort | tr '\n' '|'; halvok_wine_stop; }
+check "each archive holds its page and folder" \
+  '[ "$(list "$W/ex/borsch.7z")" = "borsch.htm|borsch_files|borsch_files\\Свекла.png|" ] &&
+   [ "$(list "$W/ex/Новости.7z" | cut -d"|" -f1-2)" = "Новости.htm|Новости_files" ]'
+
+cp -r "$ROOT/docs/example" "$W/ex2"
+printf '[Options]\r\nArc=%s\r\nCom=7za q "%%s"\r\n' "Z:${ROOT//\//\\}\\build\\win-i686\\bin\\7za.exe" >"$W/bad.ini"
+out=$(HALVOK_INI="$W/bad.ini" timeout 300 "$ROOT/scripts/run" "$W/ex2" 2>&1); rc=$?
+echo "$out"
+check "a failing archiver: exit status 1, ended by itself" '[ $rc -eq 1 ]'
+check "its error lines and the window's picture" \
+  'grep -c "\[Ошибка: 7\]" <<<"$out" | grep -qx 2 && grep -q "run-window.png" <<<"$out"'
+check "the window keys copied back" 'grep -q "^bMSIE=1" "$W/bad.ini"'
+echo "check-run: $fails failed"
+[ $fails -eq 0 ]
