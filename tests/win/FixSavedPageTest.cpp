@@ -50,6 +50,7 @@ TEST(FixSavedPage, PageHeldOpenOrReadOnlyIsUntouched) {
         if (c.open)
             CloseHandle(other);
         EXPECT_EQ(c.open || c.readOnly, ReadBytes(path) == kPage) << n;
+        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     }
 }
 

@@ -3,6 +3,9 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <mutex>
 #include <set>
 
@@ -13,21 +16,6 @@
 #include "worker/WrkThread.h"
 
 namespace {
-
-void RemoveTree(const std::string& dir) {
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
-    for (BOOL more = h != INVALID_HANDLE_VALUE; more; more = FindNextFileA(h, &fd)) {
-        const std::string path = dir + "\\" + fd.cFileName;
-        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL), DeleteFileA(path.c_str());
-        else if (strcmp(fd.cFileName, ".") && strcmp(fd.cFileName, ".."))
-            RemoveTree(path);
-    }
-    if (h != INVALID_HANDLE_VALUE)
-        FindClose(h);
-    RemoveDirectoryA(dir.c_str());
-}
 
 std::mutex g_lock;
 std::set<void*> g_alive;
@@ -63,17 +51,16 @@ DWORD WINAPI RunDialog(LPVOID) {
 } // namespace
 
 ScratchDir::ScratchDir(const char* pszTag) {
-    char szTemp[MAX_PATH];
-    GetTempPathA(MAX_PATH, szTemp);
-    static int s_nSerial;
-    m_path = std::string(szTemp) + "hv-" + pszTag + "-" + std::to_string(GetCurrentProcessId()) +
-             "-" + std::to_string(++s_nSerial);
-    RemoveTree(m_path); // left over by an earlier process of the same id
-    CreateDirectoryA(m_path.c_str(), nullptr);
+    m_path = (std::filesystem::temp_directory_path() /
+              ("hv-" + std::string(pszTag) + "-" + std::to_string(GetCurrentProcessId())))
+                 .string();
+    std::filesystem::remove_all(m_path); // left over by an earlier process of the same id
+    std::filesystem::create_directories(m_path);
 }
 
 ScratchDir::~ScratchDir() {
-    RemoveTree(m_path);
+    std::error_code ec;
+    std::filesystem::remove_all(m_path, ec);
 }
 
 std::string ScratchDir::File(const std::string& name, const std::string& bytes) const {
@@ -83,28 +70,12 @@ std::string ScratchDir::File(const std::string& name, const std::string& bytes) 
 }
 
 bool WriteBytes(const std::string& path, const std::string& bytes) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD n = 0;
-    BOOL bOk = WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
-    CloseHandle(h);
-    return bOk && n == bytes.size();
+    return static_cast<bool>(std::ofstream(path, std::ios::binary) << bytes);
 }
 
 std::string ReadBytes(const std::string& path) {
-    // Shared for writing too: a log the stand-in archiver may still append to.
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return std::string();
-    std::string bytes;
-    char buf[65536];
-    DWORD n = 0;
-    while (ReadFile(h, buf, sizeof buf, &n, nullptr) && n > 0)
-        bytes.append(buf, n);
-    CloseHandle(h);
-    return bytes;
+    std::ifstream f(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
 }
 
 std::string ProgramDir() {
