@@ -6,20 +6,19 @@
 // beside this program), so that even the last line of a window that closes
 // itself at once is never missed.
 //
-//   halvok-run [--expect N | --watch] HALVOK_EXE [TAIL]
+//   halvok-run [--watch] HALVOK_EXE [TAIL]
 //     TAIL is halvok's command line after the program's name, as one
-//     argument. Without --expect, the run is over once every page that TAIL
-//     names has its line (counted by the program's own intake rules); with
-//     --expect, once N lines are shown; with --watch, only once the window
-//     is closed. A run is also over when the window closes by itself.
+//     argument. The run is over once every page that TAIL names has its
+//     line (counted by the program's own intake rules), or with --watch only
+//     once the window is closed; and when the window closes by itself.
 //   halvok-run --close PID
 //     Closes halvok's window (process PID) as the system menu's Close does,
 //     and waits until the program has ended.
 //
 // Standard error tells the process ("halvok-run: process PID") and, at the
-// end, that "halvok.exe ended" (with its exit code) or "the window is open". Exit status: 0
-// when every line is Ok (and there is one at least), 1 otherwise; 2 on a
-// usage error; 3 when halvok.exe could not be started.
+// end, that "halvok.exe ended" (with its exit code) or "the window is open".
+// Exit status: 0 when every line is Ok (and there is one at least), 1
+// otherwise; 2 on a usage error; 3 when halvok.exe could not be started.
 #include <windows.h>
 
 #include <fcntl.h>
@@ -148,7 +147,7 @@ HHOOK SetLinesHook(DWORD dwThreadId) {
 }
 
 int Usage() {
-    fputs("usage: halvok-run [--expect N | --watch] HALVOK_EXE [TAIL]\n"
+    fputs("usage: halvok-run [--watch] HALVOK_EXE [TAIL]\n"
           "       halvok-run --close PID\n",
           stderr);
     return 2;
@@ -159,25 +158,15 @@ int Usage() {
 int main(int argc, char** argv) {
     if (argc == 3 && strcmp(argv[1], "--close") == 0)
         return Close(strtoul(argv[2], nullptr, 10));
-    int nArg = 1;
-    bool bWatch = false, bExpect = false;
-    size_t nExpect = 0;
-    if (nArg < argc && strcmp(argv[nArg], "--watch") == 0) {
-        bWatch = true;
-        ++nArg;
-    } else if (nArg + 1 < argc && strcmp(argv[nArg], "--expect") == 0) {
-        bExpect = true;
-        nExpect = strtoul(argv[nArg + 1], nullptr, 10);
-        nArg += 2;
-    }
+    const bool bWatch = argc > 1 && strcmp(argv[1], "--watch") == 0;
+    const int nArg = bWatch ? 2 : 1;
     if (nArg >= argc || argc - nArg > 2)
         return Usage();
     // Lines end in "\n" alone, for the terminals and files of either system.
     _setmode(_fileno(stdout), _O_BINARY);
     const char* pszExe = argv[nArg];
     const char* pszTail = nArg + 1 < argc ? argv[nArg + 1] : "";
-    if (!bExpect)
-        nExpect = CountPages(pszTail);
+    const size_t nExpect = bWatch ? 0 : CountPages(pszTail);
 
     // halvok and its archiver write nothing into this program's output: they
     // get the null device, and no other handle of this program.
