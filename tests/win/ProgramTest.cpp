@@ -1,5 +1,5 @@
-// What the cases cannot see from outside: halvok.exe's version block, the
-// About entry of the system menu, and a close while the window is minimised.
+// What the cases cannot see from outside: the About entry of the system menu,
+// and a close while the window is minimised.
 #include <gtest/gtest.h>
 
 #include "app/Globals.h"
@@ -7,25 +7,6 @@
 #include "ui/resource.h"
 
 namespace {
-
-TEST(Program, VersionStringsReadBack) {
-    const std::string exe = ProgramDir() + "halvok.exe";
-    DWORD dwHandle = 0;
-    std::string block(GetFileVersionInfoSizeA(exe.c_str(), &dwHandle), '\0');
-    ASSERT_TRUE(GetFileVersionInfoA(exe.c_str(), 0, block.size(), &block[0]));
-    for (const auto& s : {std::make_pair("FileVersion", "1, 1, 5, 0"),
-                          {"ProductVersion", "1, 1, 5, 0"},
-                          {"FileDescription", "Halvok"},
-                          {"InternalName", "Halvok"},
-                          {"OriginalFilename", "Halvok.exe"}}) {
-        char* psz = nullptr;
-        UINT n = 0;
-        std::string query = std::string("\\StringFileInfo\\041904b0\\") + s.first;
-        ASSERT_TRUE(
-            VerQueryValueA(block.data(), query.c_str(), reinterpret_cast<void**>(&psz), &n));
-        EXPECT_STREQ(psz, s.second);
-    }
-}
 
 // The About box's dialog of the main window's thread, once it is up.
 HWND AboutBox() {
