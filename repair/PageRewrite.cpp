@@ -96,8 +96,53 @@ PageCharset DetectPageCharset(const char* pPage, int32_t cbPage) {
     return PageCharset::Other;
 }
 
-PageRepair RewriteSavedPage(const char* pPage, int32_t cbPage, GrowBuf* pOut) {
-    *pOut = GrowBuf();
+namespace {
+
+// The rewrite's output as one block that grows in fixed 32 KiB steps: each
+// reference is appended raw right after the stretch before it and decoded
+// where it lies.
+class GrowBufSink final : public PageSink {
+  public:
+    bool Keep(const char* p, int32_t cb) override {
+        return GrowBufAppend(&m_out.buf, p, cb, kPageIncrement) != 0;
+    }
+    char* BeginReference(const char* pRaw, int32_t cbRaw) override {
+        GrowBuf& o = m_out.buf;
+        if (!GrowBufAppend(&o, pRaw, cbRaw, kPageIncrement))
+            return nullptr;
+        m_refStart = o.used - cbRaw;
+        o.data[o.used] = '\0'; // inside the block: used < capacity
+        return o.data + m_refStart;
+    }
+    bool EndReference(const char* p, int32_t cb) override {
+        GrowBuf& o = m_out.buf;
+        if (p == o.data + m_refStart) {
+            o.used = m_refStart + cb;
+            return true;
+        }
+        o.used = m_refStart;
+        return GrowBufAppend(&o, p, cb, kPageIncrement) != 0;
+    }
+
+    // Hands the block to the caller.
+    GrowBuf Release() {
+        const GrowBuf buf = m_out.buf;
+        m_out.buf = GrowBuf();
+        return buf;
+    }
+
+  private:
+    GrowBufOwner m_out;
+    int32_t m_refStart = 0;
+};
+
+} // namespace
+
+PageRepair RewriteSavedPageInto(const char* pPage, int32_t cbPage, PageSink* pSink,
+                                int32_t* pcRepaired) {
+    int32_t cRepaired = 0;
+    if (pcRepaired)
+        *pcRepaired = 0;
     if (cbPage < 0)
         return PageRepair::Leave;
     // A zero byte would end the text early and lose what follows it (a page
@@ -107,10 +152,8 @@ PageRepair RewriteSavedPage(const char* pPage, int32_t cbPage, GrowBuf* pOut) {
 
     const PageCharset charset = DetectPageCharset(pPage, cbPage);
     const char* const end = pPage + cbPage;
-    GrowBufOwner out;
     const char* copy = pPage; // first byte not yet in the output
     const char* low = pPage;  // no opening quote of a later reference lies before this
-    bool bChanged = false;
 
     for (const char* hit = FindBytes(pPage, end, "_files", 6); hit;
          hit = FindBytes(hit, end, "_files", 6)) {
@@ -135,37 +178,39 @@ PageRepair RewriteSavedPage(const char* pPage, int32_t cbPage, GrowBuf* pOut) {
         if (!bEscape || bZero)
             continue; // stays as it stands; copied with the next stretch
 
-        // The stretch up to and including the opening quote, then the raw
-        // reference, which is decoded in place in the output's block.
-        GrowBuf& o = out.buf;
-        if (!GrowBufAppend(&o, copy, int32_t(open + 1 - copy), kPageIncrement) ||
-            !GrowBufAppend(&o, open + 1, int32_t(close - (open + 1)), kPageIncrement))
+        // The stretch up to and including the opening quote, then the
+        // reference, decoded in the sink's room.
+        char* ref;
+        if (!pSink->Keep(copy, int32_t(open + 1 - copy)) ||
+            !(ref = pSink->BeginReference(open + 1, int32_t(close - (open + 1)))))
             return PageRepair::Leave;
-        const int32_t refStart = int32_t(o.used - (close - (open + 1)));
-        char* ref = o.data + refStart;
-        o.data[o.used] = '\0'; // inside the block: used < capacity
         PercentDecode(ref);
         const int32_t cbRef = static_cast<int32_t>(std::strlen(ref));
-        o.used = refStart + cbRef;
 
-        if (charset == PageCharset::Koi8r) {
+        std::unique_ptr<char, MallocDeleter> utf8;
+        if (charset == PageCharset::Koi8r)
             Win1251ToKoi8(ref);
-        } else if (charset == PageCharset::Utf8 && !IsMultiByteUtf8(ref, cbRef)) {
-            std::unique_ptr<char, MallocDeleter> utf8(AnsiToUtf8(ref));
-            if (utf8) {
-                o.used = refStart;
-                if (!GrowBufAppend(&o, utf8.get(), int32_t(std::strlen(utf8.get())),
-                                   kPageIncrement))
-                    return PageRepair::Leave;
-            }
-        }
+        else if (charset == PageCharset::Utf8 && !IsMultiByteUtf8(ref, cbRef))
+            utf8.reset(AnsiToUtf8(ref)); // on failure the decoded bytes stay
+        if (!(utf8 ? pSink->EndReference(utf8.get(), int32_t(std::strlen(utf8.get())))
+                   : pSink->EndReference(ref, cbRef)))
+            return PageRepair::Leave;
         copy = close;
-        bChanged = true;
+        ++cRepaired;
     }
 
-    if (!GrowBufAppend(&out.buf, copy, int32_t(end - copy), kPageIncrement))
+    if (!pSink->Keep(copy, int32_t(end - copy)))
         return PageRepair::Leave;
-    *pOut = out.buf;
-    out.buf = GrowBuf();
-    return bChanged ? PageRepair::Rewritten : PageRepair::Unchanged;
+    if (pcRepaired)
+        *pcRepaired = cRepaired;
+    return cRepaired ? PageRepair::Rewritten : PageRepair::Unchanged;
+}
+
+PageRepair RewriteSavedPage(const char* pPage, int32_t cbPage, GrowBuf* pOut, int32_t* pcRepaired) {
+    *pOut = GrowBuf();
+    GrowBufSink sink;
+    const PageRepair result = RewriteSavedPageInto(pPage, cbPage, &sink, pcRepaired);
+    if (result != PageRepair::Leave)
+        *pOut = sink.Release();
+    return result;
 }

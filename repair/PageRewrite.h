@@ -21,10 +21,30 @@ enum class PageRepair {
     Rewritten, // at least one reference was repaired
 };
 
+// Where the rewrite puts the new page: piece by piece, in order.
+class PageSink {
+  public:
+    // cb bytes of the page that go out as they are; p points into the page.
+    // False when memory ran out: the rewrite stops with Leave.
+    virtual bool Keep(const char* p, int32_t cb) = 0;
+    // Room holding a copy of the cbRaw bytes of a reference followed by a
+    // zero byte, in which the rewrite decodes the reference; null when
+    // memory ran out. Valid until the next call on the sink.
+    virtual char* BeginReference(const char* pRaw, int32_t cbRaw) = 0;
+    // The reference's new bytes: either the decoded text in the room
+    // (p is the room, cb its new length) or a converted text elsewhere,
+    // which the sink copies. False when memory ran out.
+    virtual bool EndReference(const char* p, int32_t cb) = 0;
+
+  protected:
+    ~PageSink() = default;
+};
+
 // Rewrites the cbPage bytes at pPage (which are not modified and need no
-// terminator). For Unchanged and Rewritten, *pOut (which must start empty)
-// receives the whole new page, pOut->used bytes; its data is null for an
-// empty page. The caller frees pOut->data. For Leave, *pOut is left empty.
+// terminator) into pSink. For Unchanged and Rewritten the sink received the
+// whole new page; for Leave it may hold part of one, to be discarded.
+// *pcRepaired, when given, receives the number of references repaired (at
+// least 1 exactly when the result is Rewritten, 0 otherwise).
 //
 // Each "_files" outside the references already handled makes the text
 // between the nearest double quotes around it a reference. A reference with
@@ -34,4 +54,12 @@ enum class PageRepair {
 // the ANSI code page to UTF-8. A reference that would decode to a zero
 // byte, and a "_files" with no double quote before or after it, stay as
 // they are. Every other byte is copied unchanged and in order.
-PageRepair RewriteSavedPage(const char* pPage, int32_t cbPage, GrowBuf* pOut);
+PageRepair RewriteSavedPageInto(const char* pPage, int32_t cbPage, PageSink* pSink,
+                                int32_t* pcRepaired = nullptr);
+
+// The same rewrite into a buffer that grows in steps of 32 KiB. For
+// Unchanged and Rewritten, *pOut (which must start empty) receives the whole
+// new page, pOut->used bytes; its data is null for an empty page. The caller
+// frees pOut->data. For Leave, *pOut is left empty.
+PageRepair RewriteSavedPage(const char* pPage, int32_t cbPage, GrowBuf* pOut,
+                            int32_t* pcRepaired = nullptr);

@@ -1,138 +1,121 @@
-// halvok-repair PAGE...: repairs saved pages in place on Linux with the same
-// rewrite as the Windows program, and says for each page what became of it.
-#include "repair/PageRewrite.h"
+// halvok-repair PATH...: repairs saved pages on Linux with the same rewrite
+// as the Windows program, taking folders the way its intake does, and says
+// for each page what became of it.
+#include "tools/PageFolder.h"
+#include "tools/PageRepairer.h"
 
-#include <cerrno>
-#include <climits>
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <string>
+#include <vector>
 
-#include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
-// A file descriptor, closed on scope exit (which also drops its lock).
-class FileDescriptor {
-  public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor() {
-        if (m_fd >= 0)
-            close(m_fd);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int Get() const { return m_fd; }
+const char kUsage[] = "usage: halvok-repair [-n] PATH...\n";
 
-  private:
-    int m_fd;
-};
+const char kHelp[] =
+    "Repairs the percent-escaped references of saved web pages: a reference into\n"
+    "a page's \"_files\" folder becomes the literal name, in the page's charset.\n"
+    "\n"
+    "A PATH that is a folder stands for its pages, one level deep: the entries\n"
+    "that are not folders (links followed) and whose extension (from the last\n"
+    "\".\" of the name; none when a space or a backslash follows it) holds \"htm\"\n"
+    "or \"HTM\": .htm, .html, .shtml, .HTM, but not .Htm or .mht. They are taken\n"
+    "in the byte order of their names. Sub-folders, a page's own \"_files\"\n"
+    "folder among them, are never entered. Any other PATH is repaired whatever\n"
+    "its name.\n"
+    "\n"
+    "A page is replaced whole or not at all: the new page is written to a new\n"
+    "file in the page's folder, which takes the page's owner, mode and extended\n"
+    "attributes and is then renamed over it, so that a run stopped at any\n"
+    "instant leaves each page either as it was or repaired (this covers the\n"
+    "program's end, not a crash of the system: nothing is flushed to the disk).\n"
+    "The new file has no name until then where the file system allows, else a\n"
+    "hidden one (.halvok-*.tmp) that only a kill -9 can leave behind. A page\n"
+    "with more than one hard link (a rename would part it from its other\n"
+    "names), and a page whose folder takes no new file or whose owner or\n"
+    "attributes cannot be given to one, is rewritten in place instead; should\n"
+    "that write fail, the original bytes are written back. Ctrl-C and other\n"
+    "stopping signals wait until the page at hand is whole. A page locked by\n"
+    "another program (flock) is skipped.\n"
+    "\n"
+    "One line per page: its path, then \"rewritten\", \"unchanged\" or\n"
+    "\"skipped: REASON\" (a locked, missing, unreadable or unwritable page, one\n"
+    "that holds a zero byte, a write that failed).\n"
+    "\n"
+    "  -n, --dry-run  write nothing, not even access times where the system\n"
+    "                 allows; a page that would change gives \"rewritten: N\n"
+    "                 references\", the number of references it would repair\n"
+    "  -h, --help     show this text\n"
+    "  --             the arguments after it are paths, even if they begin with -\n"
+    "\n"
+    "Exit status: 0 once every PATH has been handled, whatever became of each\n"
+    "page; with --dry-run, 0 when no page would change and 1 when some page\n"
+    "would; 2 on a usage error (no PATH, an unknown option).\n";
 
-std::string ErrnoText(int err) {
-    return std::strerror(err);
+int UsageError(const std::string& problem) {
+    std::fprintf(stderr, "halvok-repair: %s\n%sTry 'halvok-repair --help'.\n", problem.c_str(),
+                 kUsage);
+    return 2;
 }
 
-// Writes cb bytes at the start of the file and cuts it there. 0, or the
-// errno of the step that failed.
-int WriteWhole(int fd, const char* p, size_t cb) {
-    size_t done = 0;
-    while (done < cb) {
-        const ssize_t n = pwrite(fd, p + done, cb - done, static_cast<off_t>(done));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        if (n == 0)
-            return EIO;
-        done += static_cast<size_t>(n);
-    }
-    if (ftruncate(fd, static_cast<off_t>(cb)) != 0)
-        return errno;
-    return 0;
-}
-
-// Reads exactly cb bytes from the start; false on error or early end.
-bool ReadWhole(int fd, char* p, size_t cb) {
-    size_t done = 0;
-    while (done < cb) {
-        const ssize_t n = pread(fd, p + done, cb - done, static_cast<off_t>(done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-// Repairs one page; returns the outcome word(s) for its line.
-std::string RepairPage(const char* pszPath) {
-    FileDescriptor file(open(pszPath, O_RDWR | O_NOCTTY | O_CLOEXEC));
-    if (file.Get() < 0)
-        return "skipped: " + ErrnoText(errno);
-    if (flock(file.Get(), LOCK_EX | LOCK_NB) != 0)
-        return errno == EWOULDBLOCK ? "skipped: locked by another program"
-                                    : "skipped: " + ErrnoText(errno);
-    struct stat st;
-    if (fstat(file.Get(), &st) != 0)
-        return "skipped: " + ErrnoText(errno);
-    if (!S_ISREG(st.st_mode))
-        return "skipped: not a regular file";
-    if (st.st_size >= INT_MAX)
-        return "skipped: too large";
-    const size_t size = static_cast<size_t>(st.st_size);
-
-    std::unique_ptr<char, MallocDeleter> page(static_cast<char*>(std::malloc(size + 1)));
-    if (!page)
-        return "skipped: out of memory";
-    if (!ReadWhole(file.Get(), page.get(), size))
-        return "skipped: read failed";
-    page.get()[size] = '\0';
-
-    GrowBufOwner out;
-    switch (RewriteSavedPage(page.get(), static_cast<int32_t>(size), &out.buf)) {
-    case PageRepair::Leave:
-        return std::memchr(page.get(), 0, size) ? "skipped: holds a zero byte"
-                                                : "skipped: out of memory";
-    case PageRepair::Unchanged:
-        return "unchanged";
-    case PageRepair::Rewritten:
-        break;
-    }
-    const int err = WriteWhole(file.Get(), out.buf.data, static_cast<size_t>(out.buf.used));
-    if (err == 0)
-        return "rewritten";
-    // The page text was never modified: put it back as it was read.
-    const int errRestore = WriteWhole(file.Get(), page.get(), size);
-    if (errRestore == 0)
-        return "skipped: write failed (" + ErrnoText(err) + "), original restored";
-    return "skipped: write failed (" + ErrnoText(err) + "), restore failed (" +
-           ErrnoText(errRestore) + ")";
+void Report(const std::string& path, const std::string& outcome) {
+    std::printf("%s %s\n", path.c_str(), outcome.c_str());
+    std::fflush(stdout);
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr,
-                     "usage: halvok-repair PAGE...\n"
-                     "Repairs the percent-escaped references of saved web pages in place.\n");
-        return 2;
-    }
-    // A write beyond the file-size limit must fail with EFBIG, so that the
-    // original can be restored, rather than end the program.
-    std::signal(SIGXFSZ, SIG_IGN);
+    bool bDryRun = false, bHelp = false, bOptions = true;
+    std::vector<std::string> paths;
     for (int i = 1; i < argc; ++i) {
-        const std::string outcome = RepairPage(argv[i]);
-        std::printf("%s %s\n", argv[i], outcome.c_str());
-        std::fflush(stdout);
+        const char* arg = argv[i];
+        if (!bOptions || arg[0] != '-' || arg[1] == '\0') {
+            paths.push_back(arg);
+        } else if (std::strcmp(arg, "--") == 0) {
+            bOptions = false;
+        } else if (std::strcmp(arg, "-n") == 0 || std::strcmp(arg, "--dry-run") == 0) {
+            bDryRun = true;
+        } else if (std::strcmp(arg, "-h") == 0 || std::strcmp(arg, "--help") == 0) {
+            bHelp = true;
+        } else {
+            return UsageError(std::string("unknown option ") + arg);
+        }
     }
-    return 0;
+    if (bHelp) {
+        std::printf("%s%s", kUsage, kHelp);
+        return 0;
+    }
+    if (paths.empty())
+        return UsageError("no PATH given");
+
+    // A write beyond the file-size limit must fail with EFBIG, so that the
+    // page can be kept or restored, rather than end the program.
+    std::signal(SIGXFSZ, SIG_IGN);
+    PageRepairer repairer(bDryRun);
+    bool bAnyChange = false;
+    const auto repair = [&](const std::string& page) {
+        bool bWouldChange = false;
+        Report(page, repairer.Repair(page.c_str(), &bWouldChange));
+        bAnyChange = bAnyChange || bWouldChange;
+    };
+    for (const std::string& path : paths) {
+        struct stat st;
+        if (stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+            repair(path);
+            continue;
+        }
+        int err;
+        const std::vector<std::string> pages = ListFolderPages(path, &err);
+        if (err != 0)
+            Report(path, std::string("skipped: ") + std::strerror(err));
+        for (const std::string& page : pages)
+            repair(page);
+    }
+    // Only a dry run sees changes coming; a run that writes ends with 0.
+    return bAnyChange ? 1 : 0;
 }

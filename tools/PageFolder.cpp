@@ -1,0 +1,80 @@
+// The folder scan of halvok-repair: see PageFolder.h.
+#include "tools/PageFolder.h"
+
+#include "ui/PageExt.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <utility>
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+namespace {
+
+// A folder stream, closed on scope exit.
+class FolderStream {
+  public:
+    explicit FolderStream(const char* pszPath) : m_dir(opendir(pszPath)) {}
+    ~FolderStream() {
+        if (m_dir)
+            closedir(m_dir);
+    }
+    FolderStream(const FolderStream&) = delete;
+    FolderStream& operator=(const FolderStream&) = delete;
+    DIR* Get() const { return m_dir; }
+
+  private:
+    DIR* m_dir;
+};
+
+} // namespace
+
+const char* FindExtension(const char* pszName) {
+    const char* dot = nullptr;
+    const char* p = pszName;
+    for (; *p; ++p) {
+        if (*p == '.')
+            dot = p;
+        else if (*p == ' ' || *p == '\\')
+            dot = nullptr;
+    }
+    return dot ? dot : p;
+}
+
+std::vector<std::string> ListFolderPages(const std::string& folder, int* pErr) {
+    std::vector<std::string> paths;
+    FolderStream dir(folder.c_str());
+    if (!dir.Get()) {
+        *pErr = errno;
+        return paths;
+    }
+    const std::string prefix = !folder.empty() && folder.back() == '/' ? folder : folder + "/";
+    for (;;) {
+        errno = 0;
+        const dirent* entry = readdir(dir.Get());
+        if (!entry)
+            break;
+        if (!IsPageExtension(FindExtension(entry->d_name)))
+            continue;
+        // The entry's type, when the folder gives it, spares a look at the
+        // file; a link, or an unknown type, is looked up through the path.
+        std::string path = prefix + entry->d_name;
+        bool bFolder = entry->d_type == DT_DIR;
+        if (entry->d_type != DT_REG && !bFolder) {
+            struct stat st;
+            if (stat(path.c_str(), &st) != 0)
+                continue;
+            bFolder = S_ISDIR(st.st_mode);
+        }
+        if (!bFolder)
+            paths.push_back(std::move(path));
+    }
+    *pErr = errno;
+    if (*pErr != 0)
+        return {};
+    // Every path starts with the same prefix, and std::string compares
+    // unsigned bytes: this is the byte order of the names.
+    std::sort(paths.begin(), paths.end());
+    return paths;
+}

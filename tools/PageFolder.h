@@ -1,0 +1,20 @@
+// The pages of a folder as the Windows program's intake chooses them, for
+// halvok-repair: one level deep, in a stable order.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// The extension of a file name as the Windows shell's path helper finds it:
+// from the last "." on, or an empty string when the name has no "." or a
+// space or a backslash (a separator there) follows the last one: "a.htm b"
+// has none.
+const char* FindExtension(const char* pszName);
+
+// The paths of the folder's pages (the folder, a "/" if it has none at its
+// end, and the entry's name), in the byte order of their names: the entries
+// that are not folders (links followed; an entry whose target is missing is
+// left out) and whose extension passes IsPageExtension. Sub-folders are
+// never entered. *pErr gets 0, or the errno of opening or reading the
+// folder (the list is then empty).
+std::vector<std::string> ListFolderPages(const std::string& folder, int* pErr);

@@ -1,0 +1,339 @@
+// PageRepairer: the file side of halvok-repair (see PageRepairer.h).
+#include "tools/PageRepairer.h"
+
+#include <cerrno>
+#include <climits>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+namespace {
+
+// A file descriptor, closed on scope exit (which also drops its lock).
+class FileDescriptor {
+  public:
+    explicit FileDescriptor(int fd) : m_fd(fd) {}
+    ~FileDescriptor() {
+        if (m_fd >= 0)
+            close(m_fd);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int Get() const { return m_fd; }
+    void Reset(int fd) {
+        if (m_fd >= 0)
+            close(m_fd);
+        m_fd = fd;
+    }
+
+  private:
+    int m_fd;
+};
+
+// A new file beside the page that is to replace it. Where the file system
+// can, it has no name until just before it replaces the page, so that even
+// a kill leaves none behind; elsewhere it is made with a hidden name. Either
+// way it is removed on scope exit unless it has taken the page's place.
+class TempFile {
+  public:
+    TempFile() = default;
+    ~TempFile() {
+        if (m_fd < 0)
+            return;
+        if (!m_path.empty())
+            unlink(m_path.c_str());
+        close(m_fd);
+    }
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+
+    // Makes the file in the folder of target; false when no file can be made
+    // there. Its name ends in a fixed extension that no folder scan takes
+    // for a page.
+    bool Create(const std::string& target) {
+        const size_t slash = target.rfind('/');
+        m_prefix = slash == std::string::npos ? "" : target.substr(0, slash + 1);
+        m_fd = open(m_prefix.empty() ? "." : m_prefix.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC,
+                    0600);
+        if (m_fd >= 0)
+            return true;
+        m_path = m_prefix + ".halvok-XXXXXX.tmp";
+        m_fd = mkostemps(&m_path[0], 4, O_CLOEXEC);
+        return m_fd >= 0;
+    }
+    int Get() const { return m_fd; }
+
+    // Renames the file over target. 0, or the errno of the step that failed.
+    int Replace(const std::string& target) {
+        if (m_path.empty() && !Name())
+            return errno;
+        if (rename(m_path.c_str(), target.c_str()) != 0)
+            return errno;
+        close(m_fd);
+        m_fd = -1;
+        return 0;
+    }
+
+  private:
+    // Links the unnamed file into its folder under a name of its own.
+    bool Name() {
+        const std::string self = "/proc/self/fd/" + std::to_string(m_fd);
+        const std::string stem = m_prefix + ".halvok-" + std::to_string(getpid()) + "-";
+        for (int n = 0; n < 100; ++n) {
+            const std::string path = stem + std::to_string(n) + ".tmp";
+            if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+                m_path = path;
+                return true;
+            }
+            if (errno != EEXIST)
+                return false;
+        }
+        return false;
+    }
+
+    std::string m_prefix; // the folder, with its "/"
+    std::string m_path;   // empty while the file has no name
+    int m_fd = -1;
+};
+
+// Holds back the signals that end the program from a terminal or a session
+// (Ctrl-C, a closed terminal, kill's default) for the time of a write-back:
+// they take effect once the page is whole again. SIGKILL cannot be held;
+// for that the new page is written to a new file first.
+class SignalHold {
+  public:
+    SignalHold() {
+        sigset_t set;
+        sigemptyset(&set);
+        for (const int sig : {SIGHUP, SIGINT, SIGQUIT, SIGTERM})
+            sigaddset(&set, sig);
+        sigprocmask(SIG_BLOCK, &set, &m_old);
+    }
+    ~SignalHold() { sigprocmask(SIG_SETMASK, &m_old, nullptr); }
+    SignalHold(const SignalHold&) = delete;
+    SignalHold& operator=(const SignalHold&) = delete;
+
+  private:
+    sigset_t m_old;
+};
+
+std::string ErrnoText(int err) {
+    return std::strerror(err);
+}
+
+// Reads exactly cb bytes from the start; false on error or early end.
+bool ReadWhole(int fd, char* p, size_t cb) {
+    size_t done = 0;
+    while (done < cb) {
+        const ssize_t n = pread(fd, p + done, cb - done, static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Writes cb bytes at the start of the file and cuts it there. 0, or the
+// errno of the step that failed.
+int WriteWhole(int fd, const char* p, size_t cb) {
+    size_t done = 0;
+    while (done < cb) {
+        const ssize_t n = pwrite(fd, p + done, cb - done, static_cast<off_t>(done));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        if (n == 0)
+            return EIO;
+        done += static_cast<size_t>(n);
+    }
+    if (ftruncate(fd, static_cast<off_t>(cb)) != 0)
+        return errno;
+    return 0;
+}
+
+// The names of the file's extended attributes, each ending in a zero byte;
+// false when they cannot be read. A file system without them has none.
+bool ListAttributes(int fd, std::vector<char>* pNames) {
+    for (;;) {
+        const ssize_t cb = flistxattr(fd, nullptr, 0);
+        if (cb < 0 && errno == ENOTSUP) {
+            pNames->clear();
+            return true;
+        }
+        if (cb < 0)
+            return false;
+        pNames->resize(size_t(cb));
+        const ssize_t got = cb ? flistxattr(fd, pNames->data(), size_t(cb)) : 0;
+        if (got >= 0) {
+            pNames->resize(size_t(got));
+            return true;
+        }
+        if (errno != ERANGE) // ERANGE: the list grew meanwhile
+            return false;
+    }
+}
+
+bool HasName(const std::vector<char>& names, const char* pszName) {
+    for (size_t at = 0; at < names.size(); at += std::strlen(&names[at]) + 1)
+        if (std::strcmp(&names[at], pszName) == 0)
+            return true;
+    return false;
+}
+
+// Gives the file `to` the extended attributes of `from` (access lists among
+// them), and removes those that `from` lacks (a folder's default access
+// list, say). False when one of them cannot be carried over.
+bool CopyAttributes(int from, int to) {
+    std::vector<char> names, toNames, value;
+    if (!ListAttributes(from, &names) || !ListAttributes(to, &toNames))
+        return false;
+    for (size_t at = 0; at < toNames.size(); at += std::strlen(&toNames[at]) + 1)
+        if (!HasName(names, &toNames[at]) && fremovexattr(to, &toNames[at]) != 0)
+            return false;
+    for (size_t at = 0; at < names.size(); at += std::strlen(&names[at]) + 1) {
+        const char* pszName = &names[at];
+        const ssize_t cb = fgetxattr(from, pszName, nullptr, 0);
+        if (cb < 0)
+            return false;
+        value.resize(size_t(cb));
+        const ssize_t got = cb ? fgetxattr(from, pszName, value.data(), size_t(cb)) : 0;
+        if (got < 0 || fsetxattr(to, pszName, value.data(), size_t(got), 0) != 0)
+            return false;
+    }
+    return true;
+}
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// The path whose name the new file must take: pszPath itself, or, when it is
+// a symbolic link, the file it leads to. Empty when neither names the file
+// that was opened (it was moved meanwhile).
+std::string ReplaceTarget(const char* pszPath, const struct stat& st) {
+    struct stat named;
+    if (lstat(pszPath, &named) != 0)
+        return std::string();
+    if (SameFile(named, st))
+        return pszPath;
+    if (!S_ISLNK(named.st_mode))
+        return std::string();
+    std::unique_ptr<char, MallocDeleter> real(realpath(pszPath, nullptr));
+    if (!real || lstat(real.get(), &named) != 0 || !SameFile(named, st))
+        return std::string();
+    return real.get();
+}
+
+} // namespace
+
+PageRepairer::~PageRepairer() {
+    std::free(m_page);
+}
+
+std::string PageRepairer::Repair(const char* pszPath, bool* pbWouldChange) {
+    *pbWouldChange = false;
+    // A dry run leaves even the page's access time alone, where the system
+    // lets it (on pages the user owns).
+    const int flags = O_RDWR | O_NOCTTY | O_CLOEXEC;
+    FileDescriptor file(open(pszPath, m_bDryRun ? flags | O_NOATIME : flags));
+    if (file.Get() < 0 && m_bDryRun && errno == EPERM)
+        file.Reset(open(pszPath, flags));
+    if (file.Get() < 0)
+        return "skipped: " + ErrnoText(errno);
+    if (flock(file.Get(), LOCK_EX | LOCK_NB) != 0)
+        return errno == EWOULDBLOCK ? "skipped: locked by another program"
+                                    : "skipped: " + ErrnoText(errno);
+    struct stat st;
+    if (fstat(file.Get(), &st) != 0)
+        return "skipped: " + ErrnoText(errno);
+    if (!S_ISREG(st.st_mode))
+        return "skipped: not a regular file";
+    if (st.st_size >= INT_MAX)
+        return "skipped: too large";
+    const size_t size = static_cast<size_t>(st.st_size);
+
+    // The block only grows; its old bytes need not survive, so no realloc.
+    // It holds at least one byte, so that even an empty page has an address.
+    if (!m_page || size > m_capacity) {
+        std::free(m_page);
+        m_capacity = size ? size : 1;
+        m_page = static_cast<char*>(std::malloc(m_capacity));
+        if (!m_page)
+            return "skipped: out of memory";
+    }
+    if (!ReadWhole(file.Get(), m_page, size))
+        return "skipped: read failed";
+
+    m_pieces.Reset(m_page);
+    int32_t cRepaired = 0;
+    switch (RewriteSavedPageInto(m_page, static_cast<int32_t>(size), &m_pieces, &cRepaired)) {
+    case PageRepair::Leave:
+        return std::memchr(m_page, 0, size) ? "skipped: holds a zero byte"
+                                            : "skipped: out of memory";
+    case PageRepair::Unchanged:
+        return "unchanged";
+    case PageRepair::Rewritten:
+        break;
+    }
+    if (m_bDryRun) {
+        *pbWouldChange = true;
+        return "rewritten: " + std::to_string(cRepaired) +
+               (cRepaired == 1 ? " reference" : " references");
+    }
+
+    const SignalHold hold;
+    int err = 0;
+    switch (st.st_nlink == 1 ? ReplaceByNewFile(file.Get(), st, pszPath, &err)
+                             : Replace::NotPossible) {
+    case Replace::Done:
+        return "rewritten";
+    case Replace::Failed:
+        return "skipped: write failed (" + ErrnoText(err) + "), original kept";
+    case Replace::NotPossible:
+        break;
+    }
+    // A rename would part the page from its other names, or there is no new
+    // file to rename.
+    return WriteInPlace(file.Get(), size);
+}
+
+PageRepairer::Replace PageRepairer::ReplaceByNewFile(int fd, const struct stat& st,
+                                                     const char* pszPath, int* pErr) {
+    const std::string target = ReplaceTarget(pszPath, st);
+    TempFile temp;
+    if (target.empty() || !temp.Create(target))
+        return Replace::NotPossible;
+    // The owner first: a change of owner clears the set-id bits of the mode.
+    if (fchown(temp.Get(), st.st_uid, st.st_gid) != 0 || !CopyAttributes(fd, temp.Get()) ||
+        fchmod(temp.Get(), st.st_mode & 07777) != 0)
+        return Replace::NotPossible;
+    *pErr = m_pieces.WriteTo(temp.Get());
+    if (*pErr != 0)
+        return Replace::Failed;
+    return temp.Replace(target) == 0 ? Replace::Done : Replace::NotPossible;
+}
+
+std::string PageRepairer::WriteInPlace(int fd, size_t cbOld) {
+    int err = m_pieces.WriteTo(fd);
+    if (err == 0 && ftruncate(fd, static_cast<off_t>(m_pieces.Size())) != 0)
+        err = errno;
+    if (err == 0)
+        return "rewritten";
+    // The page as read is still in memory: put it back.
+    const int errRestore = WriteWhole(fd, m_page, cbOld);
+    if (errRestore == 0)
+        return "skipped: write failed (" + ErrnoText(err) + "), original restored";
+    return "skipped: write failed (" + ErrnoText(err) + "), restore failed (" +
+           ErrnoText(errRestore) + ")";
+}
