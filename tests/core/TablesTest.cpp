@@ -86,26 +86,6 @@ TEST(FormatArcCmd, RefusesWhatDoesNotFit) {
     EXPECT_EQ('#', out[7]);
 }
 
-TEST(SplitArcPath, StemAndFolderAtTheLastDot) {
-    const struct {
-        const char *path, *stem, *folder;
-    } cases[] = {
-        {"C:\\Pages\\news.htm", "C:\\Pages\\news", "C:\\Pages\\news_files"},
-        {"C:\\a\\b.c\\page.htm", "C:\\a\\b.c\\page", "C:\\a\\b.c\\page_files"},
-        {"C:\\a\\b.c\\page", "C:\\a\\b", "C:\\a\\b_files"},
-        {"C:\\page", "C:\\page", "C:\\page"},
-    };
-    for (const auto& c : cases) {
-        char stem[64], folder[64];
-        ASSERT_TRUE(SplitArcPath(c.path, stem, folder, sizeof stem));
-        EXPECT_STREQ(c.stem, stem);
-        EXPECT_STREQ(c.folder, folder);
-    }
-    char stem[16], folder[16];
-    EXPECT_FALSE(SplitArcPath("C:\\abcdefg.htm", stem, folder, sizeof stem));
-    EXPECT_TRUE(SplitArcPath("C:\\abcdef.htm", stem, folder, sizeof stem));
-}
-
 std::string Line(int32_t status, const std::string& name, size_t cbLine = 1024) {
     char buf[1024];
     FormatResultLine(status, name.c_str(), buf, cbLine);
