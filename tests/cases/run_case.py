@@ -1,25 +1,25 @@
-"""Runs one case folder through the real halvok.exe under Wine and a display.
+# Runs one case folder through the real halvok.exe under Wine and a display.
+#
+# A case folder holds:
+#   case.txt   what the case shows (lines starting with #) and how the program
+#              is started, key=value lines:
+#                args=TAIL     the command line after the program's name
+#                program=PATH  where halvok.exe is put, within the folder (default:
+#                              halvok.exe); {pad:N} in it is a name of "d"s that
+#                              makes the program's folder N characters long
+#                drop=P1|P2    paths dropped on the window once it is up
+#                closes=yes    the window closes by itself (default: no)
+#                close-after=N close the window once the stand-in archiver ran N times
+#                env.NAME=V    environment for the programs (the stand-in's settings)
+#   in/        the folder the program runs in: pages, folders, halvok.ini
+#   lines.txt  the result lines the window shows, UTF-8
+#   out/       every file of the folder afterwards, byte for byte; for an
+#              archive (*.7z), the list of the paths it holds
+# {dir} in args, drop, in/halvok.ini and out/ stands for the folder (a Windows
+# path); {fakearc} and {7za} for the stand-in and the real archiver.
+# Usage: run_case.py CASE_DIR BIN_DIR (the test build's bin/, with halvok.exe,
+# halvok-run.exe and fakearc.exe). Wine's settings come from the environment.
 
-A case folder holds:
-  case.txt   what the case shows (lines starting with #) and how the program
-             is started, key=value lines:
-               args=TAIL     the command line after the program's name
-               program=PATH  where halvok.exe is put, within the folder (default:
-                             halvok.exe); {pad:N} in it is a name of "d"s that
-                             makes the program's folder N characters long
-               drop=P1|P2    paths dropped on the window once it is up
-               closes=yes    the window closes by itself (default: no)
-               close-after=N close the window once the stand-in archiver ran N times
-               env.NAME=V    environment for the programs (the stand-in's settings)
-  in/        the folder the program runs in: pages, folders, halvok.ini
-  lines.txt  the result lines the window shows, UTF-8
-  out/       every file of the folder afterwards, byte for byte; for an
-             archive (*.7z), the list of the paths it holds
-{dir} in args, drop, in/halvok.ini and out/ stands for the folder (a Windows
-path); {fakearc} and {7za} for the stand-in and the real archiver.
-Usage: run_case.py CASE_DIR BIN_DIR (the test build's bin/, with halvok.exe,
-halvok-run.exe and fakearc.exe). Wine's settings come from the environment.
-"""
 import os, re, shutil, subprocess, sys, tempfile, time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))

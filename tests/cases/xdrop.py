@@ -1,5 +1,5 @@
-"""Drops files on an X window the way a file manager does (the XDND protocol):
-Wine turns the drop into WM_DROPFILES for a window that accepts files."""
+# Drops files on an X window the way a file manager does (the XDND protocol):
+# Wine turns the drop into WM_DROPFILES for a window that accepts files.
 import ctypes as C
 import time
 import urllib.parse

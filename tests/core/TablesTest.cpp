@@ -53,30 +53,24 @@ std::string Format(const std::string& tmpl, const std::string& s = "S", const st
     return out;
 }
 
-TEST(FormatArcCmd, ThreeStringsAndEverythingElseCopied) {
-    const struct {
-        const char* tmpl;
-        const char* expected;
-    } cases[] = {
-        {" a %s", " a S"},
-        {" a %s %s", " a S P"},
-        {" 7za a \"%s.7z\" \"%s\" \"%s\"", " 7za a \"S.7z\" \"P\" \"F\""},
-        {" %% %%s", " % %s"},
-        {" %d %n %s", " %d %n S"},
-        {" %5s %999s %s", " %5s %999s S"},
-        {" %s%s%s%s%s%s%s%s%s%s", " SPF%s%s%s%s%s%s%s"},
-        {" 100%", " 100%"},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(c.expected, Format(c.tmpl)) << c.tmpl;
+TEST(FormatArcCmd, ThreeStringsAndEverythingElseCopiedWithinItsBuffer) {
+    for (const auto& c : {
+             std::pair<const char*, const char*>{" a %s", " a S"},
+             {" a %s %s", " a S P"},
+             {" 7za a \"%s.7z\" \"%s\" \"%s\"", " 7za a \"S.7z\" \"P\" \"F\""},
+             {" %% %%s", " % %s"},
+             {" %d %n %s", " %d %n S"},
+             {" %5s %999s %s", " %5s %999s S"},
+             {" %s%s%s%s%s%s%s%s%s%s", " SPF%s%s%s%s%s%s%s"},
+             {" 100%", " 100%"},
+         })
+        EXPECT_EQ(c.second, Format(c.first)) << c.first;
     // The strings are never read as a template.
     EXPECT_EQ(" 100%s% P %%", Format(" %s %s %s", "100%s%", "P", "%%"));
     // The longest template with three of the longest paths fits.
     std::string tmpl = " " + std::string(252, 'x') + "%s%s%s", s(1029, 's'), p(1029, 'p');
     EXPECT_EQ(" " + std::string(252, 'x') + s + p + s, Format(tmpl, s, p, s));
-}
-
-TEST(FormatArcCmd, RefusesWhatDoesNotFit) {
+    // Nothing is written past the buffer; what does not fit is refused.
     char out[16];
     memset(out, '#', sizeof out);
     EXPECT_TRUE(FormatArcCmd(out, 7, " %s-%%", "abc", "P", "F"));

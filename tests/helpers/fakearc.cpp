@@ -27,18 +27,14 @@ int main() {
         std::string(cmd) +
         " |show=" + std::to_string((si.dwFlags & STARTF_USESHOWWINDOW) ? si.wShowWindow : 9999u) +
         "\r\n";
+    // One archiver runs at a time: the log has no other writer.
     const std::string log = Env("HALVOK_FAKEARC_LOG");
-    // Several test processes may record at once: retry a locked file.
-    for (int i = 0; !log.empty() && i < 200; ++i, Sleep(10)) {
-        HANDLE h = CreateFileA(log.c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (h != INVALID_HANDLE_VALUE) {
-            DWORD written = 0;
-            WriteFile(h, line.data(), (DWORD)line.size(), &written, nullptr);
-            CloseHandle(h);
-            break;
-        }
-    }
+    HANDLE h = log.empty() ? INVALID_HANDLE_VALUE
+                           : CreateFileA(log.c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_ALWAYS,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    WriteFile(h, line.data(), (DWORD)line.size(), &written, nullptr);
+    CloseHandle(h);
     Sleep((DWORD)strtoul(Env("HALVOK_FAKEARC_SLEEP_MS").c_str(), nullptr, 10));
 
     std::string rules = Env("HALVOK_FAKEARC_RULES") + ";", code = Env("HALVOK_FAKEARC_EXIT");

@@ -40,6 +40,9 @@ TEST(GrowBufAppend, GrowsInFixedStepsOrByTheLengthPlusOne) {
         EXPECT_EQ(c.capacityAfter, b.capacity) << c.used << "+" << c.len;
         EXPECT_EQ(std::string(size_t(c.used), 'x') + src, std::string(b.data, size_t(b.used)));
     }
+    // Beyond the signed 32-bit range: a failure, the block freed.
+    GrowBuf b{static_cast<char*>(std::malloc(16)), INT32_MAX - 10, INT32_MAX - 5};
+    EXPECT_TRUE(GrowBufAppend(&b, "0123456789abcdef", 16, 0x8000) == 0 && !b.data);
 }
 
 TEST(PercentDecode, DecodesUpperCaseEscapesOnly) {

@@ -34,14 +34,6 @@ BOOL WINAPI PostToNoThread(DWORD, UINT, WPARAM, LPARAM) {
 class IntakeTest : public testing::Test {
   protected:
     ~IntakeTest() override { g_pfnPostJobMessage = PostThreadMessageA; }
-    // The stand-in archiver fails, so that every page gets a line with its name
-    // and the window stays open.
-    std::string Ini() {
-        SetEnvironmentVariableA("HALVOK_FAKEARC_EXIT", "5");
-        return m_dir.File("halvok.ini", "[Options]\r\nArc=" + ProgramDir() +
-                                            "fakearc.exe\r\nCom=fakearc\r\nbArc=1\r\nbMSIE=0\r\n");
-    }
-
     ScratchDir m_dir{"intake"};
     RecordLedger m_ledger;
 };
@@ -57,7 +49,10 @@ TEST_F(IntakeTest, JobsTheFullQueueRefusesWaitTheirTurn) {
     CreateDirectoryA((m_dir / "pages").c_str(), nullptr);
     for (int i = 10; i < 22; ++i)
         m_dir.File("pages\\p" + std::to_string(i) + ".htm", kPage);
-    TestApp app(Ini(), m_dir / "pages");
+    // The stand-in archiver fails: every page gets a line with its name, and
+    // the window stays open.
+    SetEnvironmentVariableA("HALVOK_FAKEARC_EXIT", "5");
+    TestApp app(m_dir.Ini("bMSIE=0\r\n"), m_dir / "pages");
     EXPECT_TRUE(WaitFor([&] { return app.Lines().size() == expected.size(); }, 60000));
     EXPECT_EQ(app.Lines(), expected);
     EXPECT_GT(g_nRefused, 0);
@@ -69,7 +64,7 @@ TEST_F(IntakeTest, JobsTheFullQueueRefusesWaitTheirTurn) {
 // answer that never comes: the job is freed and not counted.
 TEST_F(IntakeTest, JobThePlatformRefusesIsFreedAndNotCounted) {
     g_pfnPostJobMessage = PostToNoThread;
-    TestApp app(Ini(), m_dir.File("p.htm", kPage));
+    TestApp app(m_dir.Ini(""), m_dir.File("p.htm", kPage));
     EXPECT_EQ(g_nPending, 0);
     EXPECT_EQ(g_bAutoClose, 0);
     EXPECT_EQ(RecordLedger::Alive(), 0);

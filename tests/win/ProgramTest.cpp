@@ -23,15 +23,15 @@ TEST(Program, AboutEntryOpensTheAboutBox) {
     ScratchDir dir("about");
     TestApp app(dir / "halvok.ini", "");
     char szEntry[64] = "";
-    GetMenuStringA(GetSystemMenu(app.Wnd(), FALSE), IDM_ABOUTBOX, szEntry, sizeof szEntry,
+    GetMenuStringA(GetSystemMenu(g_hMainWnd, FALSE), IDM_ABOUTBOX, szEntry, sizeof szEntry,
                    MF_BYCOMMAND);
     EXPECT_STREQ(szEntry, "&О программе...");
-    PostMessageA(app.Wnd(), WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+    PostMessageA(g_hMainWnd, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
     HWND hAbout = AboutBox();
     ASSERT_NE(hAbout, nullptr);
     SendMessageA(GetDlgItem(hAbout, IDOK), BM_CLICK, 0, 0);
     EXPECT_TRUE(WaitFor([&] { return !IsWindow(hAbout); }));
-    EXPECT_TRUE(IsWindow(app.Wnd()));
+    EXPECT_TRUE(IsWindow(g_hMainWnd));
 }
 
 // A minimised window's rectangle lies off the screen; it opens next time at
@@ -42,8 +42,8 @@ TEST(Program, MinimisedCloseSavesTheOrigin) {
     TestApp app(ini, "");
     // Under Wine a late event from the start-up move can restore the window at
     // once: minimise until it stays minimised.
-    for (int i = 0; i < 20 && !IsIconic(app.Wnd()); ++i) {
-        ShowWindow(app.Wnd(), SW_MINIMIZE);
+    for (int i = 0; i < 20 && !IsIconic(g_hMainWnd); ++i) {
+        ShowWindow(g_hMainWnd, SW_MINIMIZE);
         Sleep(150);
     }
     app.Shutdown();

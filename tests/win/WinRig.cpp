@@ -69,6 +69,11 @@ std::string ScratchDir::File(const std::string& name, const std::string& bytes) 
     return path;
 }
 
+std::string ScratchDir::Ini(const std::string& keys) const {
+    return File("halvok.ini", "[Options]\r\nArc=" + ProgramDir() +
+                                  "fakearc.exe\r\nCom=fakearc \"%s\"\r\n" + keys);
+}
+
 bool WriteBytes(const std::string& path, const std::string& bytes) {
     return static_cast<bool>(std::ofstream(path, std::ios::binary) << bytes);
 }
@@ -131,10 +136,6 @@ TestApp::~TestApp() {
     Shutdown();
     CloseHandle(m_hDialog);
     g_pMainApp = nullptr;
-}
-
-HWND TestApp::Wnd() const {
-    return g_hMainWnd;
 }
 
 std::vector<std::string> TestApp::Lines() const {

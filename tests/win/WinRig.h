@@ -28,10 +28,11 @@ class ScratchDir {
     ScratchDir(const ScratchDir&) = delete;
     ScratchDir& operator=(const ScratchDir&) = delete;
 
-    const std::string& Path() const { return m_path; }
     std::string operator/(const std::string& name) const { return m_path + "\\" + name; }
     // Writes a file and returns its path.
     std::string File(const std::string& name, const std::string& bytes) const;
+    // Writes halvok.ini: the stand-in archiver beside the test, then keys.
+    std::string Ini(const std::string& keys) const;
 
   private:
     std::string m_path;
@@ -62,7 +63,6 @@ class TestApp {
     TestApp(const TestApp&) = delete;
     TestApp& operator=(const TestApp&) = delete;
 
-    HWND Wnd() const;
     std::vector<std::string> Lines() const; // the result lines in the list
     // Runs task once on the dialog's thread, from its message loop.
     void OnDialogThread(void (*pfnTask)());
