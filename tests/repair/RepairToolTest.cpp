@@ -43,7 +43,7 @@ Output RunTool(const std::string& dir, const std::string& args, bool bNobody = f
     }
     if (cbLimit)
         prefix = "prlimit --fsize=" + std::to_string(cbLimit) + " " + prefix;
-    const std::string out = dir + "/../out", err = dir + "/../err";
+    const std::string out = dir + ".out", err = dir + ".err"; // beside dir, its own
     const int status = std::system(
         ("cd '" + dir + "' && " + prefix + tool + " " + args + " >" + out + " 2>" + err).c_str());
     Output r{ReadWholeFile(out), ReadWholeFile(err), WIFEXITED(status) ? WEXITSTATUS(status) : -1};
