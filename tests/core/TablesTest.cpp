@@ -39,7 +39,7 @@ TEST(CmdLineSplit, EveryRule) {
         {"/dDe", {}},
         {"/ddex", {"/ddex"}},
         {"/dde ", {"/dde"}},
-        {"\"\" a.htm", {"a.htm"}},  // an empty token yields nothing
+        {"\"\" \"a.htm\" \"b c\"", {"a.htm", "b c"}}, // an empty token yields nothing
         {"a\tb.htm", {"a\tb.htm"}}, // only the space separates
     };
     for (const auto& c : cases)
