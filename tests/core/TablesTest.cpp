@@ -62,7 +62,7 @@ TEST(FormatArcCmd, ThreeStringsAndEverythingElseCopiedWithinItsBuffer) {
              {" %d %n %s", " %d %n S"},
              {" %5s %999s %s", " %5s %999s S"},
              {" %s%s%s%s%s%s%s%s%s%s", " SPF%s%s%s%s%s%s%s"},
-             {" 100%", " 100%"},
+             {" 7za a \"%s\" 100%", " 7za a \"S\" 100%"}, // on the heap: no reading past it
          })
         EXPECT_EQ(c.second, Format(c.first)) << c.first;
     // The strings are never read as a template.
