@@ -40,7 +40,7 @@ TEST(CmdLineSplit, EveryRule) {
         {"/ddex", {"/ddex"}},
         {"/dde ", {"/dde"}},
         {"\"\" \"a.htm\" \"b c\"", {"a.htm", "b c"}}, // an empty token yields nothing
-        {"a\tb.htm", {"a\tb.htm"}}, // only the space separates
+        {"a\tb.htm", {"a\tb.htm"}},                   // only the space separates
     };
     for (const auto& c : cases)
         EXPECT_EQ(Split(c.tail), c.tokens) << c.tail;
