@@ -60,8 +60,8 @@ class TempFile {
     bool Create(const std::string& target) {
         const size_t slash = target.rfind('/');
         m_prefix = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-        m_fd = open(m_prefix.empty() ? "." : m_prefix.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC,
-                    0600);
+        m_fd =
+            open(m_prefix.empty() ? "." : m_prefix.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
         if (m_fd >= 0)
             return true;
         m_path = m_prefix + ".halvok-XXXXXX.tmp";
