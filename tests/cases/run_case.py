@@ -20,7 +20,7 @@
 # Usage: run_case.py CASE_DIR BIN_DIR (the test build's bin/, with halvok.exe,
 # halvok-run.exe and fakearc.exe). Wine's settings come from the environment.
 
-import os, re, shutil, subprocess, sys, tempfile, time
+import os, pathlib, re, shutil, subprocess, sys, tempfile, time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import xdrop
@@ -80,10 +80,9 @@ def run(case, bindir):
         exe = head + "d" * (int(n) - len(winpath(head))) + tail
     os.makedirs(os.path.dirname(exe), exist_ok=True)
     shutil.copy(os.path.join(bindir, "halvok.exe"), exe)
-    ini = os.path.join(work, "halvok.ini")
-    if os.path.exists(ini):
-        text = fill(open(ini, "rb").read())
-        open(ini, "wb").write(text)
+    ini = pathlib.Path(work, "halvok.ini")
+    if ini.exists():
+        ini.write_bytes(fill(ini.read_bytes()))
     log = os.path.join(work, "arc.log")
     env = dict(os.environ, HALVOK_FAKEARC_LOG=winpath(log))
     env.update((k[4:], v) for k, v in opts.items() if k.startswith("env."))
@@ -114,14 +113,13 @@ def run(case, bindir):
         subprocess.run([WINE, run_exe, "--close", pid], check=True)
         proc.wait(timeout=60)
     lines += [l.decode().rstrip("\r\n") for l in proc.stdout.readlines()]
-    status = proc.stderr.read().decode()
 
     errors = []
     if lines != want:
         errors.append("lines: %r, expected %r" % (lines, want))
     if caption and "close-after" not in opts and caption != "Перетащите каталог в окно":
         errors.append("the caption at the end: " + caption)
-    if "exit code 0" not in status:
+    if "exit code 0" not in (status := proc.stderr.read().decode()):
         errors.append("halvok-run: " + status)
     if (caption is None) != (opts.get("closes") == "yes"):
         errors.append("the window %s by itself" % ("did not close" if caption else "closed"))

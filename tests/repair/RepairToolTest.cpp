@@ -206,9 +206,11 @@ TEST_F(RepairToolTest, ReplacedPageKeepsModeOwnerAndAttributes) {
     ASSERT_EQ(0, chown(page.c_str(), owner, owner == geteuid() ? getegid() : owner));
     const bool bAttrs = setxattr(page.c_str(), "user.origin", "x", 1, 0) == 0 &&
                         setxattr(page.c_str(), "user.referrer", "", 0, 0) == 0;
+    struct stat was, st;
+    ASSERT_EQ(0, stat(page.c_str(), &was));
     ASSERT_EQ("page.htm rewritten\n", RunTool(m_dir, "page.htm").out);
-    struct stat st;
     ASSERT_EQ(0, stat(page.c_str(), &st));
+    EXPECT_NE(was.st_ino, st.st_ino); // a new file, not a write in place
     EXPECT_EQ(0640u, st.st_mode & 07777);
     EXPECT_EQ(owner, st.st_uid);
     char value[8];
