@@ -43,8 +43,8 @@ TEST(FixSavedPage, PageHeldOpenOrReadOnlyIsUntouched) {
 }
 
 // The write-back's operations, each failing once when its fault is armed:
-// positioning fails, half the text is written before the write fails, or
-// the text is written whole and the cut fails.
+// positioning fails, only half the text is written though the write reports
+// success (a short write), or the text is written whole and the cut fails.
 enum class Fault { None, Seek, ShortWrite, Cut };
 Fault g_fault = Fault::None;
 
@@ -65,8 +65,7 @@ DWORD WINAPI SeekOrFail(HANDLE h, LONG lDist, PLONG plHigh, DWORD dwMethod) {
 
 BOOL WINAPI WriteOrFail(HANDLE h, LPCVOID p, DWORD cb, LPDWORD pcbDone, LPOVERLAPPED pOv) {
     if (Take(Fault::ShortWrite)) {
-        WriteFile(h, p, cb / 2, pcbDone, pOv);
-        return FALSE;
+        return WriteFile(h, p, cb / 2, pcbDone, pOv);
     }
     return WriteFile(h, p, cb, pcbDone, pOv);
 }
