@@ -96,6 +96,24 @@ PageCharset DetectPageCharset(const char* pPage, int32_t cbPage) {
     return PageCharset::Other;
 }
 
+char* BeginReferenceIn(GrowBuf* pBuf, const char* pRaw, int32_t cbRaw, int32_t increment,
+                       int32_t* pStart) {
+    if (!GrowBufAppend(pBuf, pRaw, cbRaw, increment))
+        return nullptr;
+    *pStart = pBuf->used - cbRaw;
+    pBuf->data[pBuf->used] = '\0'; // inside the block: used < capacity
+    return pBuf->data + *pStart;
+}
+
+bool EndReferenceIn(GrowBuf* pBuf, int32_t start, const char* p, int32_t cb, int32_t increment) {
+    if (p == pBuf->data + start) {
+        pBuf->used = start + cb;
+        return true;
+    }
+    pBuf->used = start;
+    return GrowBufAppend(pBuf, p, cb, increment) != 0;
+}
+
 namespace {
 
 // The rewrite's output as one block that grows in fixed 32 KiB steps: each
@@ -107,21 +125,10 @@ class GrowBufSink final : public PageSink {
         return GrowBufAppend(&m_out.buf, p, cb, kPageIncrement) != 0;
     }
     char* BeginReference(const char* pRaw, int32_t cbRaw) override {
-        GrowBuf& o = m_out.buf;
-        if (!GrowBufAppend(&o, pRaw, cbRaw, kPageIncrement))
-            return nullptr;
-        m_refStart = o.used - cbRaw;
-        o.data[o.used] = '\0'; // inside the block: used < capacity
-        return o.data + m_refStart;
+        return BeginReferenceIn(&m_out.buf, pRaw, cbRaw, kPageIncrement, &m_refStart);
     }
     bool EndReference(const char* p, int32_t cb) override {
-        GrowBuf& o = m_out.buf;
-        if (p == o.data + m_refStart) {
-            o.used = m_refStart + cb;
-            return true;
-        }
-        o.used = m_refStart;
-        return GrowBufAppend(&o, p, cb, kPageIncrement) != 0;
+        return EndReferenceIn(&m_out.buf, m_refStart, p, cb, kPageIncrement);
     }
 
     // Hands the block to the caller.

@@ -40,6 +40,15 @@ class PageSink {
     ~PageSink() = default;
 };
 
+// PageSink's BeginReference and EndReference for a sink that keeps the
+// references at the end of a block growing in steps of increment: the room
+// is appended there (*pStart gets its offset), and the reference's new bytes
+// end up in its place. Null or false when memory ran out; the block is then
+// freed, as GrowBufAppend leaves it.
+char* BeginReferenceIn(GrowBuf* pBuf, const char* pRaw, int32_t cbRaw, int32_t increment,
+                       int32_t* pStart);
+bool EndReferenceIn(GrowBuf* pBuf, int32_t start, const char* p, int32_t cb, int32_t increment);
+
 // Rewrites the cbPage bytes at pPage (which are not modified and need no
 // terminator) into pSink. For Unchanged and Rewritten the sink received the
 // whole new page; for Leave it may hold part of one, to be discarded.

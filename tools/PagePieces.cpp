@@ -48,25 +48,19 @@ bool PagePieces::Keep(const char* p, int32_t cb) {
     return cb == 0 || Add(int32_t(p - m_page), cb, false);
 }
 
+// A failed append has freed the references' block: the next page starts a
+// new one.
 char* PagePieces::BeginReference(const char* pRaw, int32_t cbRaw) {
-    m_refStart = m_refs.used;
-    if (!GrowBufAppend(&m_refs, pRaw, cbRaw, kIncrement)) {
+    char* room = BeginReferenceIn(&m_refs, pRaw, cbRaw, kIncrement, &m_refStart);
+    if (!room)
         m_refs = GrowBuf();
-        return nullptr;
-    }
-    m_refs.data[m_refs.used] = '\0'; // inside the block: used < capacity
-    return m_refs.data + m_refStart;
+    return room;
 }
 
 bool PagePieces::EndReference(const char* p, int32_t cb) {
-    if (p == m_refs.data + m_refStart) {
-        m_refs.used = m_refStart + cb;
-    } else {
-        m_refs.used = m_refStart;
-        if (!GrowBufAppend(&m_refs, p, cb, kIncrement)) {
-            m_refs = GrowBuf();
-            return false;
-        }
+    if (!EndReferenceIn(&m_refs, m_refStart, p, cb, kIncrement)) {
+        m_refs = GrowBuf();
+        return false;
     }
     return Add(m_refStart, cb, true);
 }
