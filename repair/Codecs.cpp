@@ -23,13 +23,14 @@ int32_t HexPairValue(const char* psz) {
     return value;
 }
 
-int PercentDecode(char* psz) {
+int PercentDecode(char* psz, const char* pszKeep) {
     char* pRead = psz;
     char* pWrite = psz;
     int decoded = 0;
     while (*pRead) {
         int32_t value;
-        if (*pRead == '%' && (value = HexPairValue(pRead + 1)) >= 0) {
+        if (*pRead == '%' && (value = HexPairValue(pRead + 1)) >= 0 &&
+            (value == 0 || !std::strchr(pszKeep, value))) {
             *pWrite++ = static_cast<char>(value);
             pRead += 3;
             decoded = 1;

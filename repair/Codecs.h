@@ -11,8 +11,10 @@ int32_t HexPairValue(const char* psz);
 
 // Decodes every %XX escape (upper-case digits) in place; a "%" that does
 // not start an escape stays as it is. Returns 1 when at least one escape
-// was decoded, else 0. %00 writes a zero byte, which ends the text.
-int PercentDecode(char* psz);
+// was decoded, else 0. %00 writes a zero byte, which ends the text. An
+// escape of a byte in pszKeep (a set of non-zero bytes) is copied as it is
+// written and does not count as decoded.
+int PercentDecode(char* psz, const char* pszKeep = "");
 
 // Replaces each byte by its KOI8-R code (bytes without a KOI8-R character
 // keep their value, 0xA6 and 0xAC excepted), in place. The length of the

@@ -46,8 +46,13 @@ bool EqualsIgnoreCase(const char* p, size_t len, const char* pszAscii) {
     return true;
 }
 
-// What PercentDecode would make of [p, end): whether it decodes an escape,
-// and whether one of them gives a zero byte.
+// Escapes that stay as written in a reference: decoded, a '"' would end the
+// attribute, a '#' start a fragment, a '?' a query, and a '%' be decoded
+// once more by the browser. Each names another file than the escape did.
+const char kKeptEscapes[] = "\"#%?";
+
+// What PercentDecode(ref, kKeptEscapes) would make of [p, end): whether it
+// decodes an escape, and whether one of them gives a zero byte.
 void ScanEscapes(const char* p, const char* end, bool* pbEscape, bool* pbZero) {
     *pbEscape = *pbZero = false;
     while (p < end) {
@@ -55,9 +60,10 @@ void ScanEscapes(const char* p, const char* end, bool* pbEscape, bool* pbZero) {
         // reference, so it never looks past end.
         int32_t value;
         if (*p == '%' && end - p >= 3 && (value = HexPairValue(p + 1)) >= 0) {
-            *pbEscape = true;
             if (value == 0)
                 *pbZero = true;
+            else if (!std::strchr(kKeptEscapes, value))
+                *pbEscape = true;
             p += 3;
         } else {
             ++p;
@@ -191,7 +197,7 @@ PageRepair RewriteSavedPageInto(const char* pPage, int32_t cbPage, PageSink* pSi
         if (!pSink->Keep(copy, int32_t(open + 1 - copy)) ||
             !(ref = pSink->BeginReference(open + 1, int32_t(close - (open + 1)))))
             return PageRepair::Leave;
-        PercentDecode(ref);
+        PercentDecode(ref, kKeptEscapes);
         const int32_t cbRef = static_cast<int32_t>(std::strlen(ref));
 
         std::unique_ptr<char, MallocDeleter> utf8;

@@ -49,23 +49,27 @@ TEST(PercentDecode, DecodesUpperCaseEscapesOnly) {
     const struct {
         const char *in, *out;
         int flag;
+        const char* keep; // bytes whose escapes stay as written
     } cases[] = {
-        {"%41%42", "AB", 1},
-        {"%4a", "%4a", 0},
-        {"%%41", "%A", 1},
-        {"ab%4", "ab%4", 0},
-        {"%", "%", 0},
-        {"100%", "100%", 0},
-        {"%2541", "%41", 1},
-        {"%G1%1G", "%G1%1G", 0},
-        {"%ZZ%C0", "%ZZ\xC0", 1},
-        {"x%FFy", "x\xFFy", 1},
-        {"%\xC0\x31", "%\xC0\x31", 0},
-        {"a%00b", "a", 1},
+        {"%41%42", "AB", 1, ""},
+        {"%4a", "%4a", 0, ""},
+        {"%%41", "%A", 1, ""},
+        {"ab%4", "ab%4", 0, ""},
+        {"%", "%", 0, ""},
+        {"100%", "100%", 0, ""},
+        {"%2541", "%41", 1, ""},
+        {"%G1%1G", "%G1%1G", 0, ""},
+        {"%ZZ%C0", "%ZZ\xC0", 1, ""},
+        {"x%FFy", "x\xFFy", 1, ""},
+        {"%\xC0\x31", "%\xC0\x31", 0, ""},
+        {"a%00b", "a", 1, ""},
+        {"%22%23%25%3F", "%22%23%25%3F", 0, "\"#%?"},
+        {"%C0%22%E1%2541", "\xC0%22\xE1%2541", 1, "\"#%?"},
+        {"%21%3E%00", "!>", 1, "\"#%?"},
     };
     for (const auto& c : cases) {
         std::string buf(c.in);
-        EXPECT_EQ(c.flag, PercentDecode(&buf[0])) << c.in;
+        EXPECT_EQ(c.flag, PercentDecode(&buf[0], c.keep)) << c.in;
         EXPECT_STREQ(c.out, buf.c_str()) << c.in;
     }
     // The byte behind a terminator would make a valid pair: never read.
