@@ -39,8 +39,14 @@ int CMainApp::ExitInstance() {
         // The thread object deletes itself when its thread ends, so its handle
         // is taken over before the worker is told to quit: the wait below
         // then holds in every case.
+        const DWORD idWorker = g_pWrkThread->m_nThreadID;
         CHandle hWorker(g_pWrkThread->DetachThreadHandle());
-        PostThreadMessageA(g_pWrkThread->m_nThreadID, WM_COMMAND, WRK_CMD_QUIT, 0);
+        // A queue kept full by a long batch refuses the quit command too; it
+        // drains fast now that every job is dropped, so the post is tried
+        // again for as long as the worker runs.
+        while (!g_pfnPostWorkerMessage(idWorker, WM_COMMAND, WRK_CMD_QUIT, 0) &&
+               WaitForSingleObject(hWorker.Get(), 20) == WAIT_TIMEOUT) {
+        }
         // The job under way, a running archiver included, is finished first.
         WaitForSingleObject(hWorker.Get(), INFINITE);
         g_pWrkThread = nullptr;

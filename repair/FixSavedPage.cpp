@@ -10,6 +10,7 @@
 
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 PageWriteOps g_pageWriteOps = {SetFilePointer, WriteFile, SetEndOfFile};
@@ -32,38 +33,46 @@ bool WriteWhole(HANDLE h, const char* p, DWORD cb) {
 
 } // namespace
 
-void FixSavedPage(const char* pszPath) {
+bool FixSavedPage(const char* pszPath) {
     CFileHandle file(
         CreateFileA(pszPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     if (!file.IsValid())
-        return;
+        return false;
     // A read-only page stays as it is, also where the open itself does not
     // refuse write access (an administrator's process under some hosts).
     BY_HANDLE_FILE_INFORMATION info;
     if (!GetFileInformationByHandle(file.Get(), &info) ||
         (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY))
-        return;
+        return false;
     // A page of 2 GiB or more cannot be held as one text; the high part of
     // the size must not be dropped, or the write-back would cut the page.
     DWORD sizeHigh = 0;
     const DWORD size = GetFileSize(file.Get(), &sizeHigh);
     if ((size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) || sizeHigh != 0 ||
         size >= static_cast<DWORD>(INT_MAX))
-        return;
+        return false;
 
     std::unique_ptr<char, MallocDeleter> page(static_cast<char*>(std::malloc(size + 1)));
     if (!page)
-        return;
+        return false;
     DWORD read = 0;
     if (!ReadFile(file.Get(), page.get(), size, &read, nullptr) || read != size)
-        return;
+        return false;
     page.get()[size] = '\0';
 
     GrowBufOwner out;
-    if (RewriteSavedPage(page.get(), static_cast<int32_t>(size), &out.buf) == PageRepair::Leave)
-        return;
+    switch (RewriteSavedPage(page.get(), static_cast<int32_t>(size), &out.buf)) {
+    case PageRepair::Leave:
+        // Left on purpose when it holds a zero byte; else memory ran out.
+        return std::memchr(page.get(), 0, size) != nullptr;
+    case PageRepair::Unchanged:
+        return true; // the same bytes: nothing to write
+    case PageRepair::Rewritten:
+        break;
+    }
     if (WriteWhole(file.Get(), out.buf.data, static_cast<DWORD>(out.buf.used)))
-        return;
+        return true;
     // The page text was never modified: put it back as it was read.
     WriteWhole(file.Get(), page.get(), size);
+    return false;
 }

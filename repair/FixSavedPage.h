@@ -4,9 +4,12 @@
 
 // pszPath: the page's full ANSI path. The page is opened for reading and
 // writing with no sharing, read whole, rewritten and written back from its
-// start, and cut where the new text ends. Nothing is reported: a page that
-// cannot be opened (missing, read-only, held open by another program) or
-// read, that holds a zero byte, or that does not fit in memory, is left
-// untouched. When writing back fails part-way, the original bytes are
-// written back and the file is cut to its original size.
-void FixSavedPage(const char* pszPath);
+// start, and cut where the new text ends. When writing back fails part-way,
+// the original bytes are written back and the file is cut to its original
+// size.
+//
+// Returns true when the page is repaired, or needs no repair, or holds a
+// zero byte (such a page is left untouched on purpose). Returns false, the
+// page untouched, when it cannot be opened (missing, read-only, held open by
+// another program), read or held in memory, or when its write-back failed.
+bool FixSavedPage(const char* pszPath);

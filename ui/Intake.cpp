@@ -15,8 +15,6 @@
 #include "worker/IntakeGate.h"
 #include "worker/WrkThread.h"
 
-BOOL(WINAPI* g_pfnPostJobMessage)(DWORD, UINT, WPARAM, LPARAM) = PostThreadMessageA;
-
 namespace {
 
 constexpr size_t kPathBuf = sizeof(WrkJob{}.szPath); // 1024
@@ -85,7 +83,7 @@ enum class Post { Done, QueueFull, Refused };
 
 Post TryPost(WrkJob* pJob) {
     DWORD dwThreadId = g_pWrkThread ? g_pWrkThread->m_nThreadID : 0;
-    if (dwThreadId && g_pfnPostJobMessage(dwThreadId, WM_COMMAND, WRK_CMD_JOB, (LPARAM)pJob))
+    if (dwThreadId && g_pfnPostWorkerMessage(dwThreadId, WM_COMMAND, WRK_CMD_JOB, (LPARAM)pJob))
         return Post::Done;
     return dwThreadId && GetLastError() == ERROR_NOT_ENOUGH_QUOTA ? Post::QueueFull : Post::Refused;
 }

@@ -38,8 +38,3 @@ class CMainDlg : public CDialog {
     HICON OnQueryDragIcon() { return m_hIcon; }
     void OnDestroy();
 };
-
-// The intake posts its jobs through this pointer, PostThreadMessageA. A full
-// queue refuses a post with ERROR_NOT_ENOUGH_QUOTA; tests, which cannot fill
-// a real queue under every host, point it at a version that refuses so.
-extern BOOL(WINAPI* g_pfnPostJobMessage)(DWORD idThread, UINT uMsg, WPARAM wParam, LPARAM lParam);

@@ -75,8 +75,14 @@ void ForEachPage(const char* pszPath, PageFn pfnPage, void* pContext) {
         memcpy(szEntry, szResolved, nFolder + 1);
         if (!PathAppendA(szEntry, fd.cFileName))
             continue; // the entry's path would not fit MAX_PATH
+        // A name the ANSI code page cannot carry comes back with "?" or a
+        // look-alike letter and names no file: the search's own attributes
+        // then tell a folder, and such a page still becomes a job, reported
+        // on like a missing page rather than passed over in silence.
         dwAttr = GetFileAttributesA(szEntry);
-        if (dwAttr == INVALID_FILE_ATTRIBUTES || (dwAttr & FILE_ATTRIBUTE_DIRECTORY))
+        if (dwAttr == INVALID_FILE_ATTRIBUTES)
+            dwAttr = fd.dwFileAttributes;
+        if (dwAttr & FILE_ATTRIBUTE_DIRECTORY)
             continue;
         if (IsPage(szEntry))
             pfnPage(szEntry, pContext);

@@ -17,9 +17,10 @@ using PageFn = void (*)(const char* pszPage, void* pContext);
 // Calls pfnPage for every page that one path names: the resolved path when
 // it is not a folder (also when its attributes cannot be read, so that a
 // missing page is reported on) and its extension holds "htm" or "HTM"; for
-// a folder, each such file directly in it, in directory-search order.
-// Sub-folders are never entered; entries whose paths pass MAX_PATH are
-// skipped.
+// a folder, each such entry directly in it that is not a folder, in
+// directory-search order, also when its path cannot be read back (a name
+// outside the ANSI code page), so that it too is reported on. Sub-folders
+// are never entered; entries whose paths pass MAX_PATH are skipped.
 void ForEachPage(const char* pszPath, PageFn pfnPage, void* pContext);
 
 using PathFn = void (*)(const char* pszPath, void* pContext);

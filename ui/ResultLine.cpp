@@ -24,6 +24,8 @@ size_t FormatResultLine(int32_t nStatus, const char* pszName, char* pszLine, siz
     char szStatus[64];
     if (nStatus == STATUS_OK)
         snprintf(szStatus, sizeof szStatus, "Ok");
+    else if (nStatus == STATUS_NOT_REPAIRED)
+        snprintf(szStatus, sizeof szStatus, "Ошибка: страница не исправлена");
     else
         snprintf(szStatus, sizeof szStatus, "Ошибка: %d", (int)nStatus);
     char szTail[80];

@@ -1,7 +1,8 @@
 // The text of one result line in the main window's list, by the job's status:
 // a fixed message for "nothing asked" and "archiver not configured", else the
-// page's name followed by "[Ok]" or by the error text with the status as a
-// signed number. Texts are Windows-1251.
+// page's name followed by "[Ok]", by the text of a repair that did not
+// happen, or by the error text with the status as a signed number. Texts are
+// Windows-1251.
 #pragma once
 
 #include <cstddef>

@@ -25,6 +25,10 @@ enum : int32_t {
     STATUS_OK = 0,
     STATUS_NO_ARCHIVER = -1,  // the archiver could not be started
     STATUS_NO_ACTION = -2,    // neither repair nor archiving asked
+    // The repair was asked and did not happen: the page is missing, held by
+    // another program, read-only, unreadable, or its write-back failed. Far
+    // from the exit codes archivers use, since both share the status field.
+    STATUS_NOT_REPAIRED = -1000,
 };
 
 // Thread commands: WM_COMMAND thread messages, the command in wParam.

@@ -16,6 +16,7 @@
 
 WrkRecordAllocFn g_pfnWrkRecordAlloc = [](size_t nBytes) { return malloc(nBytes); };
 WrkRecordFreeFn g_pfnWrkRecordFree = [](void* pRecord) { free(pRecord); };
+BOOL(WINAPI* g_pfnPostWorkerMessage)(DWORD, UINT, WPARAM, LPARAM) = PostThreadMessageA;
 
 namespace {
 
@@ -49,8 +50,8 @@ int CWrkThread::ExitInstance() {
     return CWinThread::ExitInstance();
 }
 
-void CWrkThread::FixSavedPage(const char* pszPath) {
-    ::FixSavedPage(pszPath);
+bool CWrkThread::FixSavedPage(const char* pszPath) {
+    return ::FixSavedPage(pszPath);
 }
 
 int CWrkThread::RunArchiver(const char* pszPath) {
@@ -91,12 +92,17 @@ void CWrkThread::HandleJob(WrkJob* pJob) {
         strncpy(pResult->szName, PathFindFileNameA(pJob->szPath), sizeof(pResult->szName) - 1);
         SetWindowTextA(g_hMainWnd, pResult->szName);
 
-        if (pJob->bFixHtml)
-            FixSavedPage(pJob->szPath); // its outcome does not change the status
-        else
+        if (!pJob->bFixHtml)
             pResult->nStatus = STATUS_NO_ACTION;
-        if (pJob->bArchive)
-            pResult->nStatus = RunArchiver(pJob->szPath);
+        else if (!FixSavedPage(pJob->szPath))
+            pResult->nStatus = STATUS_NOT_REPAIRED;
+        if (pJob->bArchive) {
+            // The archiver still runs on a page left unrepaired; its failure
+            // takes the line, its success does not hide the repair's.
+            const int nStatus = RunArchiver(pJob->szPath);
+            if (nStatus != STATUS_OK || pResult->nStatus != STATUS_NOT_REPAIRED)
+                pResult->nStatus = nStatus;
+        }
 
         DeliverResult(pResult);
     }

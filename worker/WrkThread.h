@@ -24,7 +24,8 @@ class CWrkThread : public CWinThread {
     int ExitInstance() override;
 
     // The two page operations; they use none of the thread's state.
-    static void FixSavedPage(const char* pszPath);
+    // FixSavedPage: false when the repair did not happen (see FixSavedPage.h).
+    static bool FixSavedPage(const char* pszPath);
     static int RunArchiver(const char* pszPath);
 
   private:
@@ -40,3 +41,10 @@ using WrkRecordAllocFn = void* (*)(size_t);
 using WrkRecordFreeFn = void (*)(void*);
 extern WrkRecordAllocFn g_pfnWrkRecordAlloc;
 extern WrkRecordFreeFn g_pfnWrkRecordFree;
+
+// The worker's commands, jobs and the quit command alike, are posted through
+// this pointer, PostThreadMessageA. A full queue (10,000 messages on
+// Windows) refuses a post with ERROR_NOT_ENOUGH_QUOTA; tests, which cannot
+// fill a real queue under every host, point it at a version that refuses so.
+extern BOOL(WINAPI* g_pfnPostWorkerMessage)(DWORD idThread, UINT uMsg, WPARAM wParam,
+                                            LPARAM lParam);

@@ -13,6 +13,7 @@
 
 namespace {
 
+// Such a page is reported as not repaired.
 TEST(FixSavedPage, PageHeldOpenOrReadOnlyIsUntouched) {
     ScratchDir dir("held");
     const char kPage[] = "<img src=\"page_files/%C0%E1.png\">";
@@ -34,10 +35,11 @@ TEST(FixSavedPage, PageHeldOpenOrReadOnlyIsUntouched) {
                                             OPEN_EXISTING, 0, nullptr)
                               : INVALID_HANDLE_VALUE;
         ASSERT_EQ(c.open, other != INVALID_HANDLE_VALUE);
-        FixSavedPage(path.c_str());
+        const bool bRepaired = FixSavedPage(path.c_str());
         if (c.open)
             CloseHandle(other);
         EXPECT_EQ(c.open || c.readOnly, ReadBytes(path) == kPage) << n;
+        EXPECT_EQ(c.open || c.readOnly, !bRepaired) << n;
         SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     }
 }
@@ -88,7 +90,7 @@ TEST(FixSavedPage, FailedWriteBackLeavesTheOriginalBytes) {
         for (Fault fault : {Fault::Seek, Fault::ShortWrite, Fault::Cut, Fault::None}) {
             const std::string path = dir.File("p.htm", page);
             g_fault = fault;
-            FixSavedPage(path.c_str());
+            EXPECT_EQ(fault == Fault::None, FixSavedPage(path.c_str())) << int(fault);
             EXPECT_EQ(fault != Fault::None, ReadBytes(path) == page) << int(fault);
         }
     g_pageWriteOps = saved;

@@ -6,6 +6,7 @@
 #include "app/Globals.h"
 #include "tests/win/WinRig.h"
 #include "ui/MainDlg.h"
+#include "worker/WrkThread.h"
 
 namespace {
 
@@ -13,8 +14,11 @@ const std::string kPage = "<html></html>";
 int g_nPosted, g_nRefused;
 const int kQueueSize = 3;
 
-// Refuses a job while the worker holds kQueueSize of them not yet answered.
+// Refuses a job while the worker holds kQueueSize of them not yet answered;
+// the quit command at shutdown goes through.
 BOOL WINAPI PostToSmallQueue(DWORD idThread, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    if (wParam != WRK_CMD_JOB)
+        return PostThreadMessageA(idThread, uMsg, wParam, lParam);
     const int nAnswered =
         static_cast<int>(SendMessageA(GetDlgItem(g_hMainWnd, 1000), LB_GETCOUNT, 0, 0));
     if (g_nPosted - nAnswered >= kQueueSize) {
@@ -26,14 +30,17 @@ BOOL WINAPI PostToSmallQueue(DWORD idThread, UINT uMsg, WPARAM wParam, LPARAM lP
     return PostThreadMessageA(idThread, uMsg, wParam, lParam);
 }
 
-BOOL WINAPI PostToNoThread(DWORD, UINT, WPARAM, LPARAM) {
+// Refuses every job; the quit command at shutdown goes through.
+BOOL WINAPI PostToNoThread(DWORD idThread, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    if (wParam != WRK_CMD_JOB)
+        return PostThreadMessageA(idThread, uMsg, wParam, lParam);
     SetLastError(ERROR_INVALID_THREAD_ID);
     return FALSE;
 }
 
 class IntakeTest : public testing::Test {
   protected:
-    ~IntakeTest() override { g_pfnPostJobMessage = PostThreadMessageA; }
+    ~IntakeTest() override { g_pfnPostWorkerMessage = PostThreadMessageA; }
     ScratchDir m_dir{"intake"};
     RecordLedger m_ledger;
 };
@@ -41,7 +48,7 @@ class IntakeTest : public testing::Test {
 // Twelve pages for a queue of three: every page is processed, in order.
 TEST_F(IntakeTest, JobsTheFullQueueRefusesWaitTheirTurn) {
     g_nPosted = g_nRefused = 0;
-    g_pfnPostJobMessage = PostToSmallQueue;
+    g_pfnPostWorkerMessage = PostToSmallQueue;
     std::vector<std::string> expected;
     for (int i = 10; i < 22; ++i) {
         expected.push_back("p" + std::to_string(i) + ".htm [Ошибка: 5]");
@@ -63,7 +70,7 @@ TEST_F(IntakeTest, JobsTheFullQueueRefusesWaitTheirTurn) {
 // A post refused for any other reason would leave the count waiting for an
 // answer that never comes: the job is freed and not counted.
 TEST_F(IntakeTest, JobThePlatformRefusesIsFreedAndNotCounted) {
-    g_pfnPostJobMessage = PostToNoThread;
+    g_pfnPostWorkerMessage = PostToNoThread;
     TestApp app(m_dir.Ini(""), m_dir.File("p.htm", kPage));
     EXPECT_EQ(g_nPending, 0);
     EXPECT_EQ(g_bAutoClose, 0);

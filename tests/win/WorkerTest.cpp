@@ -16,6 +16,18 @@ namespace {
 const std::string kPage = "<html><body><img src=\"news_files/%41.png\"></body></html>";
 const std::string kRepaired = "<html><body><img src=\"news_files/A.png\"></body></html>";
 
+// Refuses the quit command three times as a full queue does: a long batch
+// keeps the worker's queue at the system's limit.
+int g_nQuitRefusals;
+BOOL WINAPI RefuseQuitThrice(DWORD idThread, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    if (wParam == WRK_CMD_QUIT && g_nQuitRefusals < 3) {
+        ++g_nQuitRefusals;
+        SetLastError(ERROR_NOT_ENOUGH_QUOTA);
+        return FALSE;
+    }
+    return PostThreadMessageA(idThread, uMsg, wParam, lParam);
+}
+
 class WorkerTest : public testing::Test {
   protected:
     // Posts a job for the page straight to the worker, no action asked.
@@ -35,7 +47,8 @@ class WorkerTest : public testing::Test {
 };
 
 // The window is closed while the first of three pages is with the archiver:
-// that page is finished and its result freed; the others are dropped.
+// that page is finished and its result freed; the others are dropped. The
+// quit command gets through a queue that refuses it at first.
 TEST_F(WorkerTest, ShutdownFinishesTheJobUnderWayAndDropsTheQueuedOnes) {
     SetEnvironmentVariableA("HALVOK_FAKEARC_LOG", (m_dir / "arc.log").c_str());
     SetEnvironmentVariableA("HALVOK_FAKEARC_SLEEP_MS", "800");
@@ -44,7 +57,11 @@ TEST_F(WorkerTest, ShutdownFinishesTheJobUnderWayAndDropsTheQueuedOnes) {
         tail += "\"" + m_dir.File(name, kPage) + "\" ";
     TestApp app(m_dir.Ini("bArc=1\r\nbMSIE=1\r\n"), tail);
     ASSERT_TRUE(WaitFor([&] { return Archived() == 1; }));
+    g_nQuitRefusals = 0;
+    g_pfnPostWorkerMessage = RefuseQuitThrice;
     EXPECT_EQ(app.Shutdown(), 0);
+    g_pfnPostWorkerMessage = PostThreadMessageA;
+    EXPECT_EQ(g_nQuitRefusals, 3);
     SetEnvironmentVariableA("HALVOK_FAKEARC_SLEEP_MS", nullptr);
     EXPECT_EQ(ReadBytes(m_dir / "w0.htm"), kRepaired);
     EXPECT_EQ(ReadBytes(m_dir / "w1.html"), kPage);
