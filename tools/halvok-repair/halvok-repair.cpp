@@ -1,8 +1,8 @@
 // halvok-repair PATH...: repairs saved pages on Linux with the same rewrite
 // as the Windows program, taking folders the way its intake does, and says
 // for each page what became of it.
-#include "tools/PageFolder.h"
-#include "tools/PageRepairer.h"
+#include "tools/halvok-repair/PageFolder.h"
+#include "tools/halvok-repair/PageRepairer.h"
 
 #include <csignal>
 #include <cstdio>

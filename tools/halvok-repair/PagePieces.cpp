@@ -1,5 +1,5 @@
 // PagePieces: the rewrite's sink for halvok-repair, and its gathering write.
-#include "tools/PagePieces.h"
+#include "tools/halvok-repair/PagePieces.h"
 
 #include <cerrno>
 #include <climits>

@@ -7,7 +7,7 @@
 
 #include <cstdio>
 
-#include "tools/HalvokLines.h"
+#include "tools/halvok-run/HalvokLines.h"
 
 extern "C" __declspec(dllexport) LRESULT CALLBACK
     HalvokLinesHook(int nCode, WPARAM wParam, LPARAM lParam) {

@@ -31,7 +31,7 @@
 #include <vector>
 
 #include "fw/Handle.h"
-#include "tools/HalvokLines.h"
+#include "tools/halvok-run/HalvokLines.h"
 #include "ui/PagePaths.h"
 
 namespace {

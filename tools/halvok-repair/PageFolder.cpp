@@ -1,5 +1,5 @@
 // The folder scan of halvok-repair: see PageFolder.h.
-#include "tools/PageFolder.h"
+#include "tools/halvok-repair/PageFolder.h"
 
 #include "ui/PageExt.h"
 

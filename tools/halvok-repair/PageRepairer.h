@@ -2,7 +2,7 @@
 // rewritten, and written back whole or not at all.
 #pragma once
 
-#include "tools/PagePieces.h"
+#include "tools/halvok-repair/PagePieces.h"
 
 #include <cstddef>
 #include <string>

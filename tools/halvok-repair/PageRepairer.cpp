@@ -1,5 +1,5 @@
 // PageRepairer: the file side of halvok-repair (see PageRepairer.h).
-#include "tools/PageRepairer.h"
+#include "tools/halvok-repair/PageRepairer.h"
 
 #include <cerrno>
 #include <climits>
