@@ -1,18 +1,21 @@
-// Whole runs of halvok-repair over page files, as processes, each beside a
-// run of the floor (repair_floor: every page read whole and written back
-// unchanged in place) in the same iteration: a batch of 400 pages of
-// 20-400 KB (80 MB, the three charsets in turn) and one 32 MiB page with a
-// reference about every KiB. Every run starts from freshly written pages,
-// still in the page cache (on_disk:0) or flushed to the disk first
-// (on_disk:1, as pages saved long ago are; a write-back that replaces a file
-// then also frees the old file's blocks).
+// Whole runs of halvok-repair over page files, as processes, each beside
+// runs of the two floors in the same iteration: the in-place floor
+// (repair_floor: every page read whole and written back unchanged in place)
+// and the atomic floor (repair_floor --new-file: every page read whole,
+// written to a new file in its folder and renamed over it, the least any
+// write-back that replaces a page whole can cost). Two sets of pages: a
+// batch of 400 pages of 20-400 KB (80 MB, the three charsets in turn) and
+// one 32 MiB page with a reference about every KiB. Every run starts from
+// freshly written pages, still in the page cache (on_disk:0) or flushed to
+// the disk first (on_disk:1, as pages saved long ago are; a write-back that
+// replaces a file then also frees the old file's blocks).
 //
-// Programs: halvok-repair as users run it; halvok-repair on pages that each
-// have a second hard link, so that it writes them back in place; and the
-// floor of a write-back through a new file (repair_floor --new-file).
-// Reported per program: its time, the floor's (floor_ms) and their ratio
-// (x_floor), each the median over the repetitions. Build Release and run
-// e.g. bench_repair_files --benchmark_filter=batch
+// Programs: halvok-repair as users run it, and halvok-repair on pages that
+// each have a second hard link, so that it writes them back in place.
+// Reported per program: its time, the floors' (atomic_ms, in_place_ms) and
+// its ratio to each (x_atomic, x_in_place), each the median over the
+// repetitions. Build Release and run e.g.
+// bench_repair_files --benchmark_filter=batch
 #include "bench/BenchPage.h"
 
 #include <benchmark/benchmark.h>
@@ -35,7 +38,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-enum class Program { HalvokRepair, HalvokRepairInPlace, FloorNewFile };
+enum class Program { HalvokRepair, HalvokRepairInPlace };
 
 std::string g_binDir; // where the bench, halvok-repair and repair_floor lie
 std::string g_workDir;
@@ -110,24 +113,25 @@ void WholeRun(benchmark::State& state, bool bBatch, Program program, bool bOnDis
     size_t bytes = 0;
     for (const std::string& page : pages)
         bytes += page.size();
+    const auto timeOn = [&](std::vector<std::string> head, bool bLinks) {
+        std::vector<std::string> args = PutPages(pages, bLinks, bOnDisk);
+        args.insert(args.begin(), head.begin(), head.end());
+        return TimeRun(args);
+    };
     for (auto _ : state) {
-        std::vector<std::string> args = PutPages(pages, false, bOnDisk);
-        args.insert(args.begin(), g_binDir + "/repair_floor");
-        const double floor = TimeRun(args);
-
-        args = PutPages(pages, program == Program::HalvokRepairInPlace, bOnDisk);
-        if (program == Program::FloorNewFile)
-            args.insert(args.begin(), {g_binDir + "/repair_floor", "--new-file"});
-        else
-            args.insert(args.begin(), g_binDir + "/halvok-repair");
-        const double run = TimeRun(args);
-        if (floor <= 0 || run <= 0) {
+        const double inPlace = timeOn({g_binDir + "/repair_floor"}, false);
+        const double atomic = timeOn({g_binDir + "/repair_floor", "--new-file"}, false);
+        const double run =
+            timeOn({g_binDir + "/halvok-repair"}, program == Program::HalvokRepairInPlace);
+        if (inPlace <= 0 || atomic <= 0 || run <= 0) {
             state.SkipWithError("a run failed");
             break;
         }
         state.SetIterationTime(run);
-        state.counters["floor_ms"] = floor * 1e3;
-        state.counters["x_floor"] = run / floor;
+        state.counters["in_place_ms"] = inPlace * 1e3;
+        state.counters["atomic_ms"] = atomic * 1e3;
+        state.counters["x_in_place"] = run / inPlace;
+        state.counters["x_atomic"] = run / atomic;
     }
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(bytes));
 }
@@ -150,8 +154,7 @@ int main(int argc, char** argv) {
         const char* name;
         Program program;
     } programs[] = {{"halvok-repair", Program::HalvokRepair},
-                    {"halvok-repair-in-place", Program::HalvokRepairInPlace},
-                    {"floor-new-file", Program::FloorNewFile}};
+                    {"halvok-repair-in-place", Program::HalvokRepairInPlace}};
     for (const bool bBatch : {true, false})
         for (const auto& p : programs)
             for (const bool bOnDisk : {false, true}) {

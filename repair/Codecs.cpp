@@ -23,6 +23,18 @@ int32_t HexPairValue(const char* psz) {
     return value;
 }
 
+namespace {
+
+// Whether the non-zero byte c is one of the bytes of pszSet.
+bool InSet(const char* pszSet, char c) {
+    for (; *pszSet; ++pszSet)
+        if (*pszSet == c)
+            return true;
+    return false;
+}
+
+} // namespace
+
 int PercentDecode(char* psz, const char* pszKeep) {
     char* pRead = psz;
     char* pWrite = psz;
@@ -30,7 +42,7 @@ int PercentDecode(char* psz, const char* pszKeep) {
     while (*pRead) {
         int32_t value;
         if (*pRead == '%' && (value = HexPairValue(pRead + 1)) >= 0 &&
-            (value == 0 || !std::strchr(pszKeep, value))) {
+            (value == 0 || !InSet(pszKeep, static_cast<char>(value)))) {
             *pWrite++ = static_cast<char>(value);
             pRead += 3;
             decoded = 1;

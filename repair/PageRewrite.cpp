@@ -51,6 +51,13 @@ bool EqualsIgnoreCase(const char* p, size_t len, const char* pszAscii) {
 // once more by the browser. Each names another file than the escape did.
 const char kKeptEscapes[] = "\"#%?";
 
+bool IsKeptEscape(int32_t value) {
+    for (const char* p = kKeptEscapes; *p; ++p)
+        if (*p == value)
+            return true;
+    return false;
+}
+
 // What PercentDecode(ref, kKeptEscapes) would make of [p, end): whether it
 // decodes an escape, and whether one of them gives a zero byte.
 void ScanEscapes(const char* p, const char* end, bool* pbEscape, bool* pbZero) {
@@ -62,7 +69,7 @@ void ScanEscapes(const char* p, const char* end, bool* pbEscape, bool* pbZero) {
         if (*p == '%' && end - p >= 3 && (value = HexPairValue(p + 1)) >= 0) {
             if (value == 0)
                 *pbZero = true;
-            else if (!std::strchr(kKeptEscapes, value))
+            else if (!IsKeptEscape(value))
                 *pbEscape = true;
             p += 3;
         } else {
