@@ -57,17 +57,16 @@ std::vector<std::string> ListFolderPages(const std::string& folder, int* pErr) {
             break;
         if (!IsPageExtension(FindExtension(entry->d_name)))
             continue;
-        // The entry's type, when the folder gives it, spares a look at the
-        // file; a link, or an unknown type, is looked up through the path.
+        // Only a regular file itself: a link could lead the repair to a file
+        // outside the folder. The entry's type, when the folder gives it,
+        // spares a look at the file.
         std::string path = prefix + entry->d_name;
-        bool bFolder = entry->d_type == DT_DIR;
-        if (entry->d_type != DT_REG && !bFolder) {
+        bool bFile = entry->d_type == DT_REG;
+        if (entry->d_type == DT_UNKNOWN) {
             struct stat st;
-            if (stat(path.c_str(), &st) != 0)
-                continue;
-            bFolder = S_ISDIR(st.st_mode);
+            bFile = lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
         }
-        if (!bFolder)
+        if (bFile)
             paths.push_back(std::move(path));
     }
     *pErr = errno;

@@ -13,8 +13,7 @@ const char* FindExtension(const char* pszName);
 
 // The paths of the folder's pages (the folder, a "/" if it has none at its
 // end, and the entry's name), in the byte order of their names: the entries
-// that are not folders (links followed; an entry whose target is missing is
-// left out) and whose extension passes IsPageExtension. Sub-folders are
-// never entered. *pErr gets 0, or the errno of opening or reading the
-// folder (the list is then empty).
+// that are regular files themselves (not links, whatever they lead to) and
+// whose extension passes IsPageExtension. Sub-folders are never entered. *pErr gets 0, or the errno
+// of opening or reading the folder (the list is then empty).
 std::vector<std::string> ListFolderPages(const std::string& folder, int* pErr);

@@ -3,7 +3,7 @@
 
 #include <cerrno>
 #include <climits>
-#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -37,6 +37,10 @@ class FileDescriptor {
     int m_fd;
 };
 
+bool SameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
 // A new file beside the page that is to replace it. Where the file system
 // can, it has no name until just before it replaces the page, so that even
 // a kill leaves none behind; elsewhere it is made with a hidden name. Either
@@ -69,16 +73,51 @@ class TempFile {
         return m_fd >= 0;
     }
     int Get() const { return m_fd; }
+    const std::string& Path() const { return m_stuck; }
 
-    // Renames the file over target. 0, or the errno of the step that failed.
-    int Replace(const std::string& target) {
-        if (m_path.empty() && !Name())
-            return errno;
-        if (rename(m_path.c_str(), target.c_str()) != 0)
-            return errno;
-        close(m_fd);
-        m_fd = -1;
-        return 0;
+    // Puts the file in the place of target, which must still name the page
+    // that was read (st). Where the file system can swap two names at once,
+    // the two are swapped and what comes out is looked at: a file saved
+    // there meanwhile goes back at once. Done, Moved (target named another
+    // file; nothing changed), Failed with *pErr the errno of the step that
+    // failed, or Stuck: the file saved meanwhile could not be swapped back,
+    // and stays under the name Path() now gives (the new page is in target).
+    enum class Swap { Done, Moved, Failed, Stuck };
+    Swap Replace(const std::string& target, const struct stat& st, int* pErr) {
+        if (m_path.empty() && !Name()) {
+            *pErr = errno;
+            return Swap::Failed;
+        }
+        struct stat out;
+        if (renameat2(AT_FDCWD, m_path.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE) == 0) {
+            if (lstat(m_path.c_str(), &out) == 0 && SameFile(out, st)) {
+                unlink(m_path.c_str()); // the old page
+                Forget();
+                return Swap::Done;
+            }
+            if (renameat2(AT_FDCWD, m_path.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE) !=
+                0) {
+                // The other file stays where the swap put it: never removed.
+                *pErr = errno;
+                m_stuck = m_path;
+                Forget();
+                return Swap::Stuck;
+            }
+            return Swap::Moved;
+        }
+        if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) {
+            *pErr = errno;
+            return Swap::Failed;
+        }
+        // No swap here: the page's place is checked just before the rename.
+        if (lstat(target.c_str(), &out) != 0 || !SameFile(out, st))
+            return Swap::Moved;
+        if (rename(m_path.c_str(), target.c_str()) != 0) {
+            *pErr = errno;
+            return Swap::Failed;
+        }
+        Forget();
+        return Swap::Done;
     }
 
   private:
@@ -98,30 +137,17 @@ class TempFile {
         return false;
     }
 
+    // The file has taken the page's place: it is the page's now.
+    void Forget() {
+        close(m_fd);
+        m_fd = -1;
+        m_path.clear();
+    }
+
     std::string m_prefix; // the folder, with its "/"
     std::string m_path;   // empty while the file has no name
+    std::string m_stuck;  // see Swap::Stuck
     int m_fd = -1;
-};
-
-// Holds back the signals that end the program from a terminal or a session
-// (Ctrl-C, a closed terminal, kill's default) for the time of a write-back:
-// they take effect once the page is whole again. SIGKILL cannot be held;
-// for that the new page is written to a new file first.
-class SignalHold {
-  public:
-    SignalHold() {
-        sigset_t set;
-        sigemptyset(&set);
-        for (const int sig : {SIGHUP, SIGINT, SIGQUIT, SIGTERM})
-            sigaddset(&set, sig);
-        sigprocmask(SIG_BLOCK, &set, &m_old);
-    }
-    ~SignalHold() { sigprocmask(SIG_SETMASK, &m_old, nullptr); }
-    SignalHold(const SignalHold&) = delete;
-    SignalHold& operator=(const SignalHold&) = delete;
-
-  private:
-    sigset_t m_old;
 };
 
 std::string ErrnoText(int err) {
@@ -214,25 +240,59 @@ bool CopyAttributes(int from, int to) {
     return true;
 }
 
-bool SameFile(const struct stat& a, const struct stat& b) {
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
 // The path whose name the new file must take: pszPath itself, or, when it is
-// a symbolic link, the file it leads to. Empty when neither names the file
-// that was opened (it was moved meanwhile).
-std::string ReplaceTarget(const char* pszPath, const struct stat& st) {
+// a symbolic link to be followed, the file it leads to. Empty when neither
+// names the file that was opened (it was replaced or moved meanwhile).
+std::string ReplaceTarget(const char* pszPath, const struct stat& st, bool bFollowLink) {
     struct stat named;
     if (lstat(pszPath, &named) != 0)
         return std::string();
     if (SameFile(named, st))
         return pszPath;
-    if (!S_ISLNK(named.st_mode))
+    if (!bFollowLink || !S_ISLNK(named.st_mode))
         return std::string();
     std::unique_ptr<char, MallocDeleter> real(realpath(pszPath, nullptr));
     if (!real || lstat(real.get(), &named) != 0 || !SameFile(named, st))
         return std::string();
     return real.get();
+}
+
+PageOutcome Handled(std::string text) {
+    return {std::move(text), false, false};
+}
+
+PageOutcome Skipped(const std::string& reason) {
+    return {"skipped: " + reason, true, false};
+}
+
+// Whether another program holds the open page: a lock through flock, or
+// through fcntl or lockf (a POSIX lock, or one on an open file description),
+// or, where the system grants a write lease, the page open at all. A lease
+// taken here (*pbLease) tells later whether anyone opened the page
+// meanwhile; it ends when the page is closed. The reason to skip the page,
+// or null.
+const char* HeldElsewhere(int fd, bool* pbLease, int* pErr) {
+    *pbLease = false;
+    *pErr = 0;
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        *pErr = errno;
+        return errno == EWOULDBLOCK ? "locked by another program" : nullptr;
+    }
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET; // from the start to the end, however it grows
+    if (fcntl(fd, F_OFD_SETLK, &lock) != 0 && errno != EINVAL) {
+        *pErr = errno;
+        return errno == EAGAIN || errno == EACCES ? "locked by another program" : nullptr;
+    }
+    // Refused with EAGAIN when another descriptor of the page is open; other
+    // refusals (a page of another owner, a file system without leases) say
+    // nothing of other programs.
+    if (fcntl(fd, F_SETLEASE, F_WRLCK) == 0)
+        *pbLease = true;
+    else if (errno == EAGAIN)
+        return "open in another program";
+    return nullptr;
 }
 
 } // namespace
@@ -241,26 +301,32 @@ PageRepairer::~PageRepairer() {
     std::free(m_page);
 }
 
-std::string PageRepairer::Repair(const char* pszPath, bool* pbWouldChange) {
-    *pbWouldChange = false;
-    // A dry run leaves even the page's access time alone, where the system
-    // lets it (on pages the user owns).
-    const int flags = O_RDWR | O_NOCTTY | O_CLOEXEC;
+PageOutcome PageRepairer::Repair(const char* pszPath, bool bFollowLink) {
+    // O_NONBLOCK: a page under another program's lease gives EWOULDBLOCK at
+    // once rather than a wait. A dry run leaves even the page's access time
+    // alone, where the system lets it (on pages the user owns).
+    const int flags = O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK | (bFollowLink ? 0 : O_NOFOLLOW);
     FileDescriptor file(open(pszPath, m_bDryRun ? flags | O_NOATIME : flags));
     if (file.Get() < 0 && m_bDryRun && errno == EPERM)
         file.Reset(open(pszPath, flags));
-    if (file.Get() < 0)
-        return "skipped: " + ErrnoText(errno);
-    if (flock(file.Get(), LOCK_EX | LOCK_NB) != 0)
-        return errno == EWOULDBLOCK ? "skipped: locked by another program"
-                                    : "skipped: " + ErrnoText(errno);
+    if (file.Get() < 0) {
+        if (errno == ELOOP && !bFollowLink)
+            return Skipped("replaced meanwhile"); // a link now, not the file scanned
+        return Skipped(errno == EWOULDBLOCK ? "open in another program" : ErrnoText(errno));
+    }
     struct stat st;
     if (fstat(file.Get(), &st) != 0)
-        return "skipped: " + ErrnoText(errno);
+        return Skipped(ErrnoText(errno));
     if (!S_ISREG(st.st_mode))
-        return "skipped: not a regular file";
+        return Skipped("not a regular file");
+    bool bLease;
+    int err;
+    if (const char* pszHeld = HeldElsewhere(file.Get(), &bLease, &err))
+        return Skipped(pszHeld);
+    if (err != 0)
+        return Skipped(ErrnoText(err));
     if (st.st_size >= INT_MAX)
-        return "skipped: too large";
+        return Skipped("too large");
     const size_t size = static_cast<size_t>(st.st_size);
 
     // The block only grows; its old bytes need not survive, so no realloc.
@@ -270,70 +336,86 @@ std::string PageRepairer::Repair(const char* pszPath, bool* pbWouldChange) {
         m_capacity = size ? size : 1;
         m_page = static_cast<char*>(std::malloc(m_capacity));
         if (!m_page)
-            return "skipped: out of memory";
+            return Skipped("out of memory");
     }
     if (!ReadWhole(file.Get(), m_page, size))
-        return "skipped: read failed";
+        return Skipped("read failed");
 
     m_pieces.Reset(m_page);
     int32_t cRepaired = 0;
     switch (RewriteSavedPageInto(m_page, static_cast<int32_t>(size), &m_pieces, &cRepaired)) {
     case PageRepair::Leave:
-        return std::memchr(m_page, 0, size) ? "skipped: holds a zero byte"
-                                            : "skipped: out of memory";
+        return std::memchr(m_page, 0, size) ? Handled("skipped: holds a zero byte")
+                                            : Skipped("out of memory");
     case PageRepair::Unchanged:
-        return "unchanged";
+        return Handled("unchanged");
     case PageRepair::Rewritten:
         break;
     }
-    if (m_bDryRun) {
-        *pbWouldChange = true;
-        return "rewritten: " + std::to_string(cRepaired) +
-               (cRepaired == 1 ? " reference" : " references");
-    }
+    if (m_bDryRun)
+        return {"rewritten: " + std::to_string(cRepaired) +
+                    (cRepaired == 1 ? " reference" : " references"),
+                false, true};
 
-    const SignalHold hold;
-    int err = 0;
-    switch (st.st_nlink == 1 ? ReplaceByNewFile(file.Get(), st, pszPath, &err)
-                             : Replace::NotPossible) {
-    case Replace::Done:
-        return "rewritten";
-    case Replace::Failed:
-        return "skipped: write failed (" + ErrnoText(err) + "), original kept";
-    case Replace::NotPossible:
-        break;
-    }
+    // From here on the page must still be the file its path names, and,
+    // under a lease, nobody may have opened it: a program that did would
+    // otherwise go on with a file that is no longer the page.
+    if (bLease && fcntl(file.Get(), F_GETLEASE) != F_WRLCK)
+        return Skipped("opened by another program meanwhile");
+    const std::string target = ReplaceTarget(pszPath, st, bFollowLink);
+    if (target.empty())
+        return Skipped("replaced meanwhile");
+    PageOutcome outcome;
+    if (st.st_nlink == 1 &&
+        ReplaceByNewFile(file.Get(), st, target, &outcome) != Replace::NotPossible)
+        return outcome;
     // A rename would part the page from its other names, or there is no new
     // file to rename.
     return WriteInPlace(file.Get(), size);
 }
 
 PageRepairer::Replace PageRepairer::ReplaceByNewFile(int fd, const struct stat& st,
-                                                     const char* pszPath, int* pErr) {
-    const std::string target = ReplaceTarget(pszPath, st);
+                                                     const std::string& target,
+                                                     PageOutcome* pOutcome) {
     TempFile temp;
-    if (target.empty() || !temp.Create(target))
+    if (!temp.Create(target))
         return Replace::NotPossible;
     // The owner first: a change of owner clears the set-id bits of the mode.
     if (fchown(temp.Get(), st.st_uid, st.st_gid) != 0 || !CopyAttributes(fd, temp.Get()) ||
         fchmod(temp.Get(), st.st_mode & 07777) != 0)
         return Replace::NotPossible;
-    *pErr = m_pieces.WriteTo(temp.Get());
-    if (*pErr != 0)
+    int err = m_pieces.WriteTo(temp.Get());
+    if (err != 0) {
+        *pOutcome = Skipped("write failed (" + ErrnoText(err) + "), original kept");
         return Replace::Failed;
-    return temp.Replace(target) == 0 ? Replace::Done : Replace::NotPossible;
+    }
+    switch (temp.Replace(target, st, &err)) {
+    case TempFile::Swap::Done:
+        *pOutcome = Handled("rewritten");
+        return Replace::Done;
+    case TempFile::Swap::Moved:
+        *pOutcome = Skipped("replaced meanwhile");
+        return Replace::Failed;
+    case TempFile::Swap::Stuck:
+        *pOutcome = Skipped("replaced meanwhile; the file saved there could not be put back (" +
+                            ErrnoText(err) + ") and is now " + temp.Path());
+        return Replace::Failed;
+    case TempFile::Swap::Failed:
+        break;
+    }
+    return Replace::NotPossible;
 }
 
-std::string PageRepairer::WriteInPlace(int fd, size_t cbOld) {
+PageOutcome PageRepairer::WriteInPlace(int fd, size_t cbOld) {
     int err = m_pieces.WriteTo(fd);
     if (err == 0 && ftruncate(fd, static_cast<off_t>(m_pieces.Size())) != 0)
         err = errno;
     if (err == 0)
-        return "rewritten";
+        return Handled("rewritten");
     // The page as read is still in memory: put it back.
     const int errRestore = WriteWhole(fd, m_page, cbOld);
     if (errRestore == 0)
-        return "skipped: write failed (" + ErrnoText(err) + "), original restored";
-    return "skipped: write failed (" + ErrnoText(err) + "), restore failed (" +
-           ErrnoText(errRestore) + ")";
+        return Skipped("write failed (" + ErrnoText(err) + "), original restored");
+    return Skipped("write failed (" + ErrnoText(err) + "), restore failed (" +
+                   ErrnoText(errRestore) + ")");
 }

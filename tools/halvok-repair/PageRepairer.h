@@ -1,5 +1,5 @@
-// One page's repair for halvok-repair: read whole under an exclusive lock,
-// rewritten, and written back whole or not at all.
+// One page's repair for halvok-repair: read whole while no other program
+// holds it, rewritten, and written back whole or not at all.
 #pragma once
 
 #include "tools/halvok-repair/PagePieces.h"
@@ -9,6 +9,13 @@
 
 #include <sys/stat.h>
 
+// What became of one page, for its line and the exit status.
+struct PageOutcome {
+    std::string text;          // "rewritten", "unchanged" or "skipped: REASON"
+    bool bFailed = false;      // skipped for a failure: the page could not be repaired
+    bool bWouldChange = false; // a dry run found references to repair
+};
+
 class PageRepairer {
   public:
     // In a dry run nothing is written: Repair reports what would change.
@@ -17,23 +24,34 @@ class PageRepairer {
     PageRepairer(const PageRepairer&) = delete;
     PageRepairer& operator=(const PageRepairer&) = delete;
 
-    // Repairs the page at pszPath and returns what became of it, for its
-    // line: "rewritten", "unchanged" or "skipped: REASON". In a dry run a
-    // page that would change gives "rewritten: N references" and sets
-    // *pbWouldChange (which is false otherwise).
+    // Repairs the page at pszPath. A page named on the command line is
+    // followed if it is a symbolic link (bFollowLink); a page found in a
+    // folder scan must be the regular file its path names. In a dry run a
+    // page that would change gives "rewritten: N references".
+    //
+    // A page is skipped, as a failure, when it cannot be opened or read,
+    // when another program holds a lock on it (flock, or a POSIX or
+    // open-file-description lock through fcntl or lockf), or when, where the
+    // system grants this process a write lease, another program has it open.
+    // A page that holds a zero byte is skipped too, but as handled: it is
+    // left as it is on purpose.
     //
     // The new page goes to a new file in the page's folder, which takes the
-    // page's owner, mode and extended attributes and then replaces it (the
-    // page's links are followed to the file they name). A page with more
-    // than one hard link, or whose new file cannot be made, given the
-    // page's owner and attributes, or put in its place, is written over in
-    // place; when that fails, its original bytes are written back.
-    std::string Repair(const char* pszPath, bool* pbWouldChange);
+    // page's owner, mode and extended attributes and then takes the page's
+    // place. A page with more than one hard link, or whose new file cannot
+    // be made, given the page's owner and attributes, or put in its place,
+    // is written over in place; when that fails, its original bytes are
+    // written back. Either way, a page whose path names another file by the
+    // time it is written back (saved by rename meanwhile), or that another
+    // program opened meanwhile (seen through the lease), is skipped and the
+    // file the path names is left alone.
+    PageOutcome Repair(const char* pszPath, bool bFollowLink);
 
   private:
-    enum class Replace { Done, Failed, NotPossible };
-    Replace ReplaceByNewFile(int fd, const struct stat& st, const char* pszPath, int* pErr);
-    std::string WriteInPlace(int fd, size_t cbOld);
+    enum class Replace { Done, NotPossible, Failed };
+    Replace ReplaceByNewFile(int fd, const struct stat& st, const std::string& target,
+                             PageOutcome* pOutcome);
+    PageOutcome WriteInPlace(int fd, size_t cbOld);
 
     bool m_bDryRun;
     // The page as read, and the pieces of the new one: kept from page to

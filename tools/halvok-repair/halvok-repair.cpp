@@ -4,10 +4,15 @@
 #include "tools/halvok-repair/PageFolder.h"
 #include "tools/halvok-repair/PageRepairer.h"
 
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <sys/stat.h>
@@ -19,32 +24,45 @@ const char kUsage[] = "usage: halvok-repair [-n] PATH...\n";
 const char kHelp[] =
     "Repairs the percent-escaped references of saved web pages: a reference into\n"
     "a page's \"_files\" folder becomes the literal name, in the page's charset.\n"
+    "Escapes of '\"', '#', '%' and '?' (%22, %23, %25, %3F) stay as written:\n"
+    "decoded, they would end the attribute or change the file the reference\n"
+    "names.\n"
     "\n"
     "A PATH that is a folder stands for its pages, one level deep: the entries\n"
-    "that are not folders (links followed) and whose extension (from the last\n"
-    "\".\" of the name; none when a space or a backslash follows it) holds \"htm\"\n"
-    "or \"HTM\": .htm, .html, .shtml, .HTM, but not .Htm or .mht. They are taken\n"
-    "in the byte order of their names. Sub-folders, a page's own \"_files\"\n"
-    "folder among them, are never entered. Any other PATH is repaired whatever\n"
-    "its name.\n"
+    "that are regular files themselves (not links, wherever they lead) and whose\n"
+    "extension (from the last \".\" of the name; none when a space or a backslash\n"
+    "follows it) holds \"htm\" or \"HTM\": .htm, .html, .shtml, .HTM, but not .Htm\n"
+    "or .mht. They are taken in the byte order of their names. Sub-folders, a\n"
+    "page's own \"_files\" folder among them, are never entered. Any other PATH\n"
+    "is repaired whatever its name, through the link if it is one.\n"
     "\n"
     "A page is replaced whole or not at all: the new page is written to a new\n"
     "file in the page's folder, which takes the page's owner, mode and extended\n"
-    "attributes and is then renamed over it, so that a run stopped at any\n"
+    "attributes and then takes the page's place, so that a run stopped at any\n"
     "instant leaves each page either as it was or repaired (this covers the\n"
     "program's end, not a crash of the system: nothing is flushed to the disk).\n"
     "The new file has no name until then where the file system allows, else a\n"
     "hidden one (.halvok-*.tmp) that only a kill -9 can leave behind. A page\n"
-    "with more than one hard link (a rename would part it from its other\n"
+    "with more than one hard link (a new file would part it from its other\n"
     "names), and a page whose folder takes no new file or whose owner or\n"
     "attributes cannot be given to one, is rewritten in place instead; should\n"
-    "that write fail, the original bytes are written back. Ctrl-C and other\n"
-    "stopping signals wait until the page at hand is whole. A page locked by\n"
-    "another program (flock) is skipped.\n"
+    "that write fail, the original bytes are written back.\n"
     "\n"
-    "One line per page: its path, then \"rewritten\", \"unchanged\" or\n"
-    "\"skipped: REASON\" (a locked, missing, unreadable or unwritable page, one\n"
-    "that holds a zero byte, a write that failed).\n"
+    "A page that another program holds is skipped: one locked through flock,\n"
+    "fcntl or lockf, and, where the system grants this program a write lease\n"
+    "(on pages it owns, or to root), one that another program has open at all.\n"
+    "A page that is saved by rename meanwhile (its path names another file by\n"
+    "the time the new page is ready), or that another program opens meanwhile,\n"
+    "is skipped too: the other program's file is left alone.\n"
+    "\n"
+    "Ctrl-C and the other stopping signals let the pages at hand finish and\n"
+    "print their lines; then the program ends as the signal ends it.\n"
+    "\n"
+    "One line per page: its path, then \"rewritten\", \"unchanged\" or \"skipped:\n"
+    "REASON\" (a locked, open, missing, unreadable or unwritable page, one that\n"
+    "holds a zero byte, a write that failed). A backslash or a control\n"
+    "character in a path is written as an escape (\\\\, \\n, \\t, \\xNN), so that\n"
+    "each page keeps one line.\n"
     "\n"
     "  -n, --dry-run  write nothing, not even access times where the system\n"
     "                 allows; a page that would change gives \"rewritten: N\n"
@@ -52,9 +70,14 @@ const char kHelp[] =
     "  -h, --help     show this text\n"
     "  --             the arguments after it are paths, even if they begin with -\n"
     "\n"
-    "Exit status: 0 once every PATH has been handled, whatever became of each\n"
-    "page; with --dry-run, 0 when no page would change and 1 when some page\n"
-    "would; 2 on a usage error (no PATH, an unknown option).\n";
+    "Exit status:\n"
+    "  0  every page was handled: rewritten, unchanged, or skipped for holding a\n"
+    "     zero byte (such a page is left as it is on purpose)\n"
+    "  1  with --dry-run, no failure and some page would change\n"
+    "  2  a usage error (no PATH, an unknown option)\n"
+    "  3  some PATH or page was skipped for a failure: missing, unreadable,\n"
+    "     unwritable, held by another program, saved meanwhile, or a write that\n"
+    "     failed (the original kept or written back)\n";
 
 int UsageError(const std::string& problem) {
     std::fprintf(stderr, "halvok-repair: %s\n%sTry 'halvok-repair --help'.\n", problem.c_str(),
@@ -62,10 +85,120 @@ int UsageError(const std::string& problem) {
     return 2;
 }
 
-void Report(const std::string& path, const std::string& outcome) {
-    std::printf("%s %s\n", path.c_str(), outcome.c_str());
-    std::fflush(stdout);
+// A name as one line can carry it: a backslash, and the bytes that would end
+// the line or move the cursor (control characters), are written as escapes.
+std::string Printable(const std::string& name) {
+    std::string out;
+    for (const unsigned char c : name) {
+        if (c == '\\') {
+            out += "\\\\";
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (c < 0x20 || c == 0x7F) {
+            char sz[8];
+            std::snprintf(sz, sizeof sz, "\\x%02X", c);
+            out += sz;
+        } else {
+            out += char(c);
+        }
+    }
+    return out;
 }
+
+// One line of the output: a page, or a folder that could not be scanned.
+struct Item {
+    Item(std::string path_, bool bFollowLink_)
+        : path(std::move(path_)), bFollowLink(bFollowLink_) {}
+    std::string path;
+    bool bFollowLink;    // named on the command line: a link is followed
+    bool bDone = false;  // outcome is set
+    bool bTaken = false; // a worker has it, or had it
+    PageOutcome outcome;
+};
+
+// The signal that asked the run to stop (Ctrl-C, a closed terminal, kill's
+// default), or 0. The pages in hand are finished and reported first.
+volatile sig_atomic_t g_nStopSignal = 0;
+
+void OnStopSignal(int nSignal) {
+    g_nStopSignal = nSignal;
+}
+
+// Repairs the items on a few threads, each page whole on one of them, and
+// prints their lines in order as they come. Pages that are one file (a name
+// given twice, two hard links) never run at the same time, and in order.
+class RepairRun {
+  public:
+    RepairRun(std::vector<Item>* pItems, bool bDryRun) : m_items(*pItems), m_bDryRun(bDryRun) {}
+
+    void Run() {
+        const size_t nThreads = std::min<size_t>(
+            std::max(1u, std::min(4u, std::thread::hardware_concurrency())), m_items.size());
+        std::vector<std::thread> threads;
+        for (size_t i = 0; i < nThreads; ++i)
+            threads.emplace_back([this] { Work(); });
+        for (Item& item : m_items) {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            // A stop signal cannot wake the wait: it is looked at every 50 ms.
+            while (!item.bDone && (item.bTaken || !g_nStopSignal))
+                m_changed.wait_for(lock, std::chrono::milliseconds(50));
+            if (!item.bDone)
+                break; // stopped before this one began
+            lock.unlock();
+            std::printf("%s %s\n", Printable(item.path).c_str(), item.outcome.text.c_str());
+            std::fflush(stdout);
+        }
+        for (std::thread& t : threads)
+            t.join();
+    }
+
+  private:
+    struct FileId {
+        dev_t dev;
+        ino_t ino;
+        bool operator==(const FileId& o) const { return dev == o.dev && ino == o.ino; }
+    };
+
+    void Work() {
+        PageRepairer repairer(m_bDryRun);
+        std::unique_lock<std::mutex> lock(m_mutex);
+        while (!g_nStopSignal && m_next < m_items.size()) {
+            Item& item = m_items[m_next++];
+            item.bTaken = true;
+            FileId id{};
+            struct stat st;
+            const bool bKnown = (item.bFollowLink ? stat(item.path.c_str(), &st)
+                                                  : lstat(item.path.c_str(), &st)) == 0;
+            if (bKnown) {
+                id = {st.st_dev, st.st_ino};
+                // The same file taken earlier by another thread goes first.
+                m_changed.wait(lock, [&] {
+                    return std::find(m_busy.begin(), m_busy.end(), id) == m_busy.end();
+                });
+                m_busy.push_back(id);
+            }
+            if (!item.bDone) {
+                lock.unlock();
+                PageOutcome outcome = repairer.Repair(item.path.c_str(), item.bFollowLink);
+                lock.lock();
+                item.outcome = std::move(outcome);
+            }
+            if (bKnown)
+                m_busy.erase(std::find(m_busy.begin(), m_busy.end(), id));
+            item.bDone = true;
+            m_changed.notify_all();
+        }
+    }
+
+    std::vector<Item>& m_items;
+    const bool m_bDryRun;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    size_t m_next = 0;          // the next item to take
+    std::vector<FileId> m_busy; // the files being repaired
+};
 
 } // namespace
 
@@ -94,28 +227,45 @@ int main(int argc, char** argv) {
         return UsageError("no PATH given");
 
     // A write beyond the file-size limit must fail with EFBIG, so that the
-    // page can be kept or restored, rather than end the program.
+    // page can be kept or restored, rather than end the program; a program
+    // opening a page under this program's lease must not end it either.
     std::signal(SIGXFSZ, SIG_IGN);
-    PageRepairer repairer(bDryRun);
-    bool bAnyChange = false;
-    const auto repair = [&](const std::string& page) {
-        bool bWouldChange = false;
-        Report(page, repairer.Repair(page.c_str(), &bWouldChange));
-        bAnyChange = bAnyChange || bWouldChange;
-    };
+    std::signal(SIGIO, SIG_IGN);
+    struct sigaction stop {};
+    stop.sa_handler = OnStopSignal;
+    stop.sa_flags = SA_RESTART;
+    for (const int sig : {SIGHUP, SIGINT, SIGQUIT, SIGTERM})
+        sigaction(sig, &stop, nullptr);
+
+    std::vector<Item> items;
     for (const std::string& path : paths) {
         struct stat st;
         if (stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-            repair(path);
+            items.emplace_back(path, true);
             continue;
         }
         int err;
         const std::vector<std::string> pages = ListFolderPages(path, &err);
-        if (err != 0)
-            Report(path, std::string("skipped: ") + std::strerror(err));
+        if (err != 0) {
+            items.emplace_back(path, true);
+            items.back().bDone = items.back().bTaken = true;
+            items.back().outcome = {std::string("skipped: ") + std::strerror(err), true, false};
+        }
         for (const std::string& page : pages)
-            repair(page);
+            items.emplace_back(page, false);
     }
-    // Only a dry run sees changes coming; a run that writes ends with 0.
-    return bAnyChange ? 1 : 0;
+    RepairRun(&items, bDryRun).Run();
+
+    if (const int nSignal = g_nStopSignal) {
+        // Ended as the signal ends a program, now that every page in hand is
+        // whole and reported.
+        std::signal(nSignal, SIG_DFL);
+        std::raise(nSignal);
+    }
+    bool bFailed = false, bWouldChange = false;
+    for (const Item& item : items) {
+        bFailed = bFailed || item.outcome.bFailed;
+        bWouldChange = bWouldChange || item.outcome.bWouldChange;
+    }
+    return bFailed ? 3 : bWouldChange ? 1 : 0;
 }
