@@ -10,6 +10,10 @@
 #                drop=P1|P2    paths dropped on the window once it is up
 #                closes=yes    the window closes by itself (default: no)
 #                close-after=N close the window once the stand-in archiver ran N times
+#                exit-code=N   halvok.exe's exit code (default: 0)
+#                stdout-blocked=S  halvok-run's output is a full pipe, read only
+#                              after S seconds; a window that closes by itself
+#                              must be gone by then
 #                env.NAME=V    environment for the programs (the stand-in's settings)
 #   in/        the folder the program runs in: pages, folders, halvok.ini
 #   lines.txt  the result lines the window shows, UTF-8
@@ -17,10 +21,12 @@
 #              archive (*.7z), the list of the paths it holds
 # {dir} in args, drop, in/halvok.ini and out/ stands for the folder (a Windows
 # path); {fakearc} and {7za} for the stand-in and the real archiver.
+# halvok-run must exit with 0 when every line is Ok and halvok.exe's exit code
+# is 0, and with 1 otherwise.
 # Usage: run_case.py CASE_DIR BIN_DIR (the test build's bin/, with halvok.exe,
 # halvok-run.exe and fakearc.exe). Wine's settings come from the environment.
 
-import os, pathlib, re, shutil, subprocess, sys, tempfile, time
+import fcntl, os, pathlib, re, shutil, subprocess, sys, tempfile, time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import xdrop
@@ -91,8 +97,24 @@ def run(case, bindir):
 
     args = [WINE, run_exe, "--watch", winpath(exe)]
     args += [fill(opts["args"]).encode("cp1251")] if "args" in opts else []
-    proc = subprocess.Popen(args, stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env)
+    blocked = float(opts.get("stdout-blocked", 0))
+    stdout = subprocess.PIPE
+    if blocked:  # a pipe of one page, full before halvok-run writes to it
+        read_end, stdout = os.pipe()
+        fcntl.fcntl(stdout, 1031, 4096)  # F_SETPIPE_SZ
+        os.write(stdout, b"." * 4095 + b"\n")
+    proc = subprocess.Popen(args, stdout=stdout, stderr=subprocess.PIPE, env=env)
     pid = proc.stderr.readline().split()[-1].decode()
+    errors = []
+    if blocked:
+        os.close(stdout)
+        time.sleep(blocked)
+        if opts.get("closes") == "yes" and subprocess.run(
+                ["xdotool", "search", "--onlyvisible", "--classname", os.path.basename(exe)],
+                capture_output=True).stdout.strip():
+            errors.append("the window was held while halvok-run's output was blocked")
+        proc.stdout = os.fdopen(read_end, "rb")
+        proc.stdout.readline()  # the pipe's filling
     if "drop" in opts:
         wid, x, y = halvok_window(os.path.basename(exe))
         paths = [fill(p)[2:].replace("\\", "/") for p in opts["drop"].split("|")]
@@ -114,13 +136,17 @@ def run(case, bindir):
         proc.wait(timeout=60)
     lines += [l.decode().rstrip("\r\n") for l in proc.stdout.readlines()]
 
-    errors = []
     if lines != want:
         errors.append("lines: %r, expected %r" % (lines, want))
     if caption and "close-after" not in opts and caption != "Перетащите каталог в окно":
         errors.append("the caption at the end: " + caption)
-    if "exit code 0" not in (status := proc.stderr.read().decode()):
+    code = opts.get("exit-code", "0")
+    status = proc.stderr.read().decode()
+    if re.search(r"exit code (\d+)", status) is None or re.search(r"exit code (\d+)", status)[1] != code:
         errors.append("halvok-run: " + status)
+    ok = any(want) and all(l.endswith(" [Ok]") for l in want if l) and code == "0"
+    if proc.returncode != (0 if ok else 1):
+        errors.append("halvok-run's exit status: %d" % proc.returncode)
     if (caption is None) != (opts.get("closes") == "yes"):
         errors.append("the window %s by itself" % ("did not close" if caption else "closed"))
     expected_dir = os.path.join(case, "out")

@@ -4,9 +4,13 @@
 //   HALVOK_FAKEARC_RULES="text=code;text=code" picks the code of the first
 //   rule whose text occurs in the command line; otherwise HALVOK_FAKEARC_EXIT;
 //   otherwise 0. Codes are decimal or 0x-hexadecimal (0xFFFFFFFD is -3).
+//   HALVOK_FAKEARC_CRASH=text: when text occurs in the command line, the
+//   program that started it (halvok.exe) is ended as a crash ends a program,
+//   with the code of an access violation.
 // It also records whether its window was asked to be hidden: the line ends
 // with " |show=N", N being STARTUPINFO.wShowWindow (9999 when not given).
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -16,6 +20,20 @@ static std::string Env(const char* name) {
     char buf[4096];
     DWORD n = GetEnvironmentVariableA(name, buf, sizeof buf);
     return (n > 0 && n < sizeof buf) ? std::string(buf, n) : std::string();
+}
+
+// Ends the parent process with the code of an access violation.
+static void CrashParent() {
+    HANDLE hSnap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 pe{};
+    pe.dwSize = sizeof pe;
+    for (BOOL b = Process32First(hSnap, &pe); b; b = Process32Next(hSnap, &pe))
+        if (pe.th32ProcessID == GetCurrentProcessId()) {
+            HANDLE hParent = OpenProcess(PROCESS_TERMINATE, FALSE, pe.th32ParentProcessID);
+            TerminateProcess(hParent, EXCEPTION_ACCESS_VIOLATION);
+            CloseHandle(hParent);
+        }
+    CloseHandle(hSnap);
 }
 
 int main() {
@@ -36,6 +54,10 @@ int main() {
     WriteFile(h, line.data(), (DWORD)line.size(), &written, nullptr);
     CloseHandle(h);
     Sleep((DWORD)strtoul(Env("HALVOK_FAKEARC_SLEEP_MS").c_str(), nullptr, 10));
+
+    const std::string crash = Env("HALVOK_FAKEARC_CRASH");
+    if (!crash.empty() && strstr(cmd, crash.c_str()))
+        CrashParent();
 
     std::string rules = Env("HALVOK_FAKEARC_RULES") + ";", code = Env("HALVOK_FAKEARC_EXIT");
     for (size_t pos = 0, end; (end = rules.find(';', pos)) != std::string::npos; pos = end + 1) {

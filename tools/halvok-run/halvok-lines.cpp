@@ -24,9 +24,12 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK
                 LRESULT cch = SendMessageW(p->hwnd, LB_GETTEXT, p->lResult, (LPARAM)szLine);
                 cds = {ULONG_PTR(p->lResult), DWORD(cch > 0 ? cch : 0) * sizeof(WCHAR), szLine};
             }
+            // halvok-run answers at once from a thread that does nothing
+            // else; a halvok-run that is stopped costs the window two seconds
+            // at most, and halvok-run then reports the line as lost.
             DWORD_PTR dwResult;
-            SendMessageTimeoutW(hSink, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds), SMTO_BLOCK,
-                                10000, &dwResult);
+            SendMessageTimeoutW(hSink, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds),
+                                SMTO_BLOCK | SMTO_ABORTIFHUNG, 2000, &dwResult);
         }
     }
     return CallNextHookEx(nullptr, nCode, wParam, lParam);

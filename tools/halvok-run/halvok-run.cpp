@@ -4,21 +4,27 @@
 // run ended. scripts/run and the tests use it.
 // The lines reach it through a hook in halvok's own thread (halvok-lines.dll,
 // beside this program), so that even the last line of a window that closes
-// itself at once is never missed.
+// itself at once is never missed. A thread of its own takes the hook's news
+// at once and keeps them; the main thread prints them, so that a slow
+// terminal or a full pipe never holds halvok's window.
 //
 //   halvok-run [--watch] HALVOK_EXE [TAIL]
 //     TAIL is halvok's command line after the program's name, as one
 //     argument. The run is over once every page that TAIL names has its
 //     line (counted by the program's own intake rules), or with --watch only
 //     once the window is closed; and when the window closes by itself.
-//   halvok-run --close PID
+//   halvok-run --close PID [SECONDS]
 //     Closes halvok's window (process PID) as the system menu's Close does,
-//     and waits until the program has ended.
+//     and waits until the program has ended, at most SECONDS (30).
 //
 // Standard error tells the process ("halvok-run: process PID") and, at the
 // end, that "halvok.exe ended" (with its exit code) or "the window is open".
-// Exit status: 0 when every line is Ok (and there is one at least), 1
-// otherwise; 2 on a usage error; 3 when halvok.exe could not be started.
+// A line of the window that could not be taken (halvok-run stopped for
+// seconds) is printed as "halvok-run: line N of the window was lost".
+// Exit status: 0 when every line is Ok (and there is one at least, and one
+// for every page named) and halvok.exe, if it ended, ended with exit code 0;
+// 1 otherwise, and when --close could not end the program in time; 2 on a
+// usage error; 3 when halvok.exe could not be started.
 #include <windows.h>
 
 #include <fcntl.h>
@@ -38,51 +44,141 @@ namespace {
 
 // How long an all-Ok command-line run may take to close itself.
 constexpr DWORD kCloseGraceMs = 15000;
+// How long halvok.exe may take to show its window.
+constexpr DWORD kWindowWaitMs = 60000;
 
-// The lines of the window as the hook reports them, printed in order.
+// A critical section, entered for the life of a Held.
+class CLock {
+  public:
+    CLock() { InitializeCriticalSection(&m_cs); }
+    ~CLock() { DeleteCriticalSection(&m_cs); }
+    CLock(const CLock&) = delete;
+    CLock& operator=(const CLock&) = delete;
+    class Held {
+      public:
+        explicit Held(CLock& lock) : m_lock(lock) { EnterCriticalSection(&m_lock.m_cs); }
+        ~Held() { LeaveCriticalSection(&m_lock.m_cs); }
+        Held(const Held&) = delete;
+        Held& operator=(const Held&) = delete;
+
+      private:
+        CLock& m_lock;
+    };
+
+  private:
+    CRITICAL_SECTION m_cs;
+};
+
+// One piece of news from the hook: line `index` of the list, or, with index
+// kListEmptied, the list emptied.
+struct News {
+    ULONG_PTR index;
+    std::string text; // UTF-8
+};
+
+// The news the receiving thread keeps for the main thread, in order.
+class NewsQueue {
+  public:
+    NewsQueue() : m_hReady(CreateEventA(nullptr, FALSE, FALSE, nullptr)) {}
+    HANDLE Ready() const { return m_hReady.Get(); }
+    void Push(News news) {
+        CLock::Held held(m_lock);
+        m_news.push_back(std::move(news));
+        SetEvent(m_hReady.Get());
+    }
+    std::vector<News> Take() {
+        CLock::Held held(m_lock);
+        std::vector<News> news;
+        news.swap(m_news);
+        return news;
+    }
+
+  private:
+    CLock m_lock;
+    std::vector<News> m_news;
+    CHandle m_hReady; // set when news comes
+};
+NewsQueue g_news;
+
+// The lines of the window as the hook reports them, printed in order by the
+// main thread.
 struct Lines {
-    std::vector<std::string> text; // UTF-8, by index in the list
-    size_t nPrinted = 0;
+    size_t nShown = 0; // lines of the list now: the index the next one takes
     bool bAllOk = true;
     size_t nSeen = 0; // lines shown in all, across emptyings
 
-    void Set(size_t i, const std::string& line) {
-        if (i >= text.size())
-            text.resize(i + 1);
-        text[i] = line;
-        for (; nPrinted < text.size(); ++nPrinted) {
-            static const char kOk[] = " [Ok]";
-            const std::string& s = text[nPrinted];
-            printf("%s\n", s.c_str());
-            bAllOk = bAllOk && s.size() >= sizeof kOk - 1 &&
-                     s.compare(s.size() - (sizeof kOk - 1), sizeof kOk - 1, kOk) == 0;
-            ++nSeen;
+    void Print(const News& news) {
+        if (news.index == kListEmptied) {
+            // An empty line says that the list was emptied (a new drop); no
+            // result line is ever empty.
+            nShown = 0;
+            printf("\n");
+            return;
         }
-        fflush(stdout);
+        // The hook reports every line in order, on halvok's one thread: a
+        // line it could not hand over leaves a gap before the next.
+        for (; nShown < news.index; ++nShown, ++nSeen, bAllOk = false)
+            printf("halvok-run: line %u of the window was lost\n", unsigned(nShown + 1));
+        static const char kOk[] = " [Ok]";
+        const std::string& s = news.text;
+        printf("%s\n", s.c_str());
+        bAllOk = bAllOk && s.size() >= sizeof kOk - 1 &&
+                 s.compare(s.size() - (sizeof kOk - 1), sizeof kOk - 1, kOk) == 0;
+        ++nShown, ++nSeen;
     }
-    // An empty line says that the list was emptied (a new drop); no result
-    // line is ever empty.
-    void Empty() {
-        text.clear(), nPrinted = 0;
-        printf("\n");
+    // Prints the news that came; true when there was some.
+    bool PrintNews() {
+        const std::vector<News> news = g_news.Take();
+        for (const News& n : news)
+            Print(n);
         fflush(stdout);
+        return !news.empty();
     }
 };
 Lines g_lines;
 
+// The receiving window's procedure: each piece of news is kept and answered
+// at once, so that halvok's thread, which waits for the answer, goes on.
 LRESULT CALLBACK SinkProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
     if (uMsg != WM_COPYDATA)
         return DefWindowProcA(hWnd, uMsg, wParam, lParam);
     const auto* pcds = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
-    if (pcds->dwData == kListEmptied) {
-        g_lines.Empty();
-        return TRUE;
-    }
-    char sz[4096];
-    int n = WideCharToMultiByte(CP_UTF8, 0, static_cast<const WCHAR*>(pcds->lpData),
+    News news{pcds->dwData, std::string()};
+    if (news.index != kListEmptied) {
+        char sz[4096];
+        int n =
+            WideCharToMultiByte(CP_UTF8, 0, static_cast<const WCHAR*>(pcds->lpData),
                                 int(pcds->cbData / sizeof(WCHAR)), sz, sizeof sz, nullptr, nullptr);
-    g_lines.Set(pcds->dwData, std::string(sz, size_t(n > 0 ? n : 0)));
+        news.text.assign(sz, size_t(n > 0 ? n : 0));
+    }
+    g_news.Push(std::move(news));
     return TRUE;
+}
+
+// The receiving thread: it makes the window the hook finds by its class
+// name, sets hUp (its window made, or not), and runs a message loop that
+// does nothing else until WM_QUIT.
+struct Receiver {
+    const char* pszClass;
+    HANDLE hUp;
+    HWND hWnd; // null when it could not be made
+};
+
+DWORD WINAPI ReceiverThread(LPVOID pParam) {
+    auto* r = static_cast<Receiver*>(pParam);
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = SinkProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = r->pszClass;
+    r->hWnd = RegisterClassA(&wc) ? CreateWindowA(r->pszClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                                  nullptr, wc.hInstance, nullptr)
+                                  : nullptr;
+    const bool bUp = r->hWnd != nullptr;
+    SetEvent(r->hUp); // r is not touched after this
+    MSG msg;
+    while (bUp && GetMessageA(&msg, nullptr, 0, 0) > 0)
+        DispatchMessageA(&msg);
+    return 0;
 }
 
 // The pages the tail names, each of which will have its line.
@@ -114,18 +210,35 @@ BOOL CALLBACK FindMainWindow(HWND hWnd, LPARAM lParam) {
     return FALSE;
 }
 
-int Close(DWORD dwProcessId) {
+HWND MainWindowOf(DWORD dwProcessId) {
+    WindowSearch search{dwProcessId, nullptr};
+    EnumWindows(FindMainWindow, reinterpret_cast<LPARAM>(&search));
+    return search.hFound;
+}
+
+int Close(DWORD dwProcessId, DWORD dwSeconds) {
     CHandle hProcess(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, dwProcessId));
     if (!hProcess.IsValid()) {
         fprintf(stderr, "halvok-run: no process %lu\n", dwProcessId);
         return 1;
     }
-    WindowSearch search{dwProcessId, nullptr};
-    EnumWindows(FindMainWindow, reinterpret_cast<LPARAM>(&search));
-    if (search.hFound)
-        PostMessageA(search.hFound, WM_SYSCOMMAND, SC_CLOSE, 0);
-    // The program finishes the page under way first, a running archiver too.
-    WaitForSingleObject(hProcess.Get(), INFINITE);
+    // The window may not be up yet: it is looked for while the process runs.
+    // The program then finishes the page under way, a running archiver too.
+    bool bAsked = false;
+    const DWORD dwStart = GetTickCount();
+    while (WaitForSingleObject(hProcess.Get(), 100) == WAIT_TIMEOUT) {
+        if (!bAsked)
+            if (HWND hWnd = MainWindowOf(dwProcessId))
+                bAsked = PostMessageA(hWnd, WM_SYSCOMMAND, SC_CLOSE, 0) != FALSE;
+        if (GetTickCount() - dwStart >= dwSeconds * 1000) {
+            fprintf(stderr,
+                    bAsked ? "halvok-run: process %lu did not end within %lu s of the close "
+                             "(a page or its archiver still at work)\n"
+                           : "halvok-run: process %lu showed no window to close within %lu s\n",
+                    dwProcessId, dwSeconds);
+            return 1;
+        }
+    }
     return 0;
 }
 
@@ -148,7 +261,7 @@ HHOOK SetLinesHook(DWORD dwThreadId) {
 
 int Usage() {
     fputs("usage: halvok-run [--watch] HALVOK_EXE [TAIL]\n"
-          "       halvok-run --close PID\n",
+          "       halvok-run --close PID [SECONDS]\n",
           stderr);
     return 2;
 }
@@ -156,8 +269,8 @@ int Usage() {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 3 && strcmp(argv[1], "--close") == 0)
-        return Close(strtoul(argv[2], nullptr, 10));
+    if ((argc == 3 || argc == 4) && strcmp(argv[1], "--close") == 0)
+        return Close(strtoul(argv[2], nullptr, 10), argc == 4 ? strtoul(argv[3], nullptr, 10) : 30);
     const bool bWatch = argc > 1 && strcmp(argv[1], "--watch") == 0;
     const int nArg = bWatch ? 2 : 1;
     if (nArg >= argc || argc - nArg > 2)
@@ -192,14 +305,15 @@ int main(int argc, char** argv) {
     CHandle hThread(pi.hThread);
     char szClass[64];
     snprintf(szClass, sizeof szClass, "%s%lu", kSinkClass, pi.dwProcessId);
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = SinkProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = szClass;
+    CHandle hUp(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    Receiver receiver{szClass, hUp.Get(), nullptr};
+    DWORD idReceiver = 0;
+    CHandle hReceiver(
+        hUp.Get() ? CreateThread(nullptr, 0, ReceiverThread, &receiver, 0, &idReceiver) : nullptr);
+    if (hReceiver.Get())
+        WaitForSingleObject(hUp.Get(), INFINITE);
     HHOOK hHook = nullptr;
-    if (!RegisterClassA(&wc) ||
-        !CreateWindowA(szClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr) ||
-        !(hHook = SetLinesHook(pi.dwThreadId))) {
+    if (!receiver.hWnd || !(hHook = SetLinesHook(pi.dwThreadId))) {
         fprintf(stderr, "halvok-run: cannot watch halvok's window (error %lu)\n", GetLastError());
         TerminateProcess(hProcess.Get(), 1);
         return 3;
@@ -207,18 +321,19 @@ int main(int argc, char** argv) {
     fprintf(stderr, "halvok-run: process %lu\n", pi.dwProcessId);
     ResumeThread(hThread.Get());
 
-    // The hook's news arrive as sent messages, handled while waiting here.
     bool bEnded = false;
-    bool bDone = false; // every expected line is shown, since dwDoneAt
+    bool bWindow = false; // halvok's window has been seen
+    bool bDone = false;   // every expected line is shown, since dwDoneAt
+    const DWORD dwStart = GetTickCount();
     DWORD dwDoneAt = 0;
-    HANDLE hWait = hProcess.Get();
+    const HANDLE waits[2] = {hProcess.Get(), g_news.Ready()};
     while (!bEnded) {
-        DWORD dwWake = MsgWaitForMultipleObjects(1, &hWait, FALSE, 50, QS_ALLINPUT);
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageA(&msg);
-        bEnded = dwWake == WAIT_OBJECT_0;
-        if (bEnded || bWatch || g_lines.text.size() < nExpect) {
+        bEnded = WaitForMultipleObjects(2, waits, FALSE, 50) == WAIT_OBJECT_0;
+        g_lines.PrintNews();
+        bWindow = bWindow || bEnded || MainWindowOf(pi.dwProcessId);
+        if (!bWindow && GetTickCount() - dwStart >= kWindowWaitMs)
+            break;
+        if (bEnded || bWatch || !bWindow || g_lines.nShown < nExpect) {
             bDone = false;
             continue;
         }
@@ -230,10 +345,20 @@ int main(int argc, char** argv) {
             break;
     }
     UnhookWindowsHookEx(hHook);
+    PostThreadMessageA(idReceiver, WM_QUIT, 0, 0);
+    WaitForSingleObject(hReceiver.Get(), INFINITE);
+    g_lines.PrintNews(); // news that came meanwhile
     DWORD dwExit = 0;
     if (bEnded && GetExitCodeProcess(hProcess.Get(), &dwExit))
         fprintf(stderr, "halvok-run: halvok.exe ended; exit code %lu\n", dwExit);
-    else
+    else if (bWindow)
         fprintf(stderr, "halvok-run: the window is open\n");
-    return g_lines.bAllOk && g_lines.nSeen > 0 ? 0 : 1;
+    else
+        fprintf(stderr, "halvok-run: halvok.exe runs, but showed no window within %lu s\n",
+                kWindowWaitMs / 1000);
+    // A program that crashed, or ended with lines still missing, did not do
+    // what was asked, whatever its lines said.
+    const bool bOk = g_lines.bAllOk && g_lines.nSeen > 0 && g_lines.nSeen >= nExpect && bWindow &&
+                     (!bEnded || dwExit == 0);
+    return bOk ? 0 : 1;
 }
