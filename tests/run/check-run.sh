@@ -2,8 +2,10 @@
 # scripts/run as a newcomer meets it: no display, no settings file of their
 # own, the example folder. It prints one Ok line per page, renames and
 # repairs the pages, archives each with its folder through the 7za.exe it
-# provides, and exits 0 by itself; a run whose archiver fails exits 1, by
-# itself too.
+# provides, and exits 0 by itself. With a settings file of your own (read as
+# the program reads it) whose archiver fails, it exits 1 by itself too, and
+# leaves the build's settings as they were; on a folder without pages it
+# says so and ends.
 set -uo pipefail
 ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
 W=$(mktemp -d)
@@ -32,13 +34,27 @@ check "each archive holds its page and folder" \
   '[ "$(list "$W/ex/borsch.7z")" = "borsch.htm|borsch_files|borsch_files\\Свекла.png|" ] &&
    [ "$(list "$W/ex/Новости.7z" | cut -d"|" -f1-2)" = "Новости.htm|Новости_files" ]'
 
+# Your own settings, written as people write them (blanks around "=", keys in
+# any case, LF line ends), for this run only.
 cp -r "$ROOT/docs/example" "$W/ex2"
-printf '[Options]\r\nArc=%s\r\nCom=7za q "%%s"\r\n' "Z:${ROOT//\//\\}\\build\\win-i686\\bin\\7za.exe" >"$W/bad.ini"
-out=$(HALVOK_INI="$W/bad.ini" timeout 300 "$ROOT/scripts/run" "$W/ex2" 2>&1); rc=$?
+build_ini=$(sha256sum <"$INI") CR=$'\r'
+printf '[Options]\narc = Z:%s\nCOM = 7za q "%%s"\nbMSIE=1\n' "${ROOT//\//\\}\\build\\win-i686\\bin\\7za.exe" >"$W/bad.ini"
+ln -s bad.ini "$W/link.ini"
+out=$(HALVOK_INI="$W/link.ini" timeout 300 "$ROOT/scripts/run" "$W/ex2" 2>&1); rc=$?
 echo "$out"
 check "a failing archiver: exit status 1, ended by itself" '[ $rc -eq 1 ]'
+check "your archiver is the one that ran" '! grep -q "names no archiver" <<<"$out"'
 check "its error lines and the window's picture" \
   'grep -c "\[Ошибка: 7\]" <<<"$out" | grep -qx 2 && grep -q "run-window.png" <<<"$out"'
-check "the window keys copied back" 'grep -q "^bMSIE=1" "$W/bad.ini"'
+check "the window keys written back in place, through the link, LF kept" \
+  '[ -L "$W/link.ini" ] && grep -qx "bMSIE=1" "$W/bad.ini" && grep -q "^PosX=" "$W/bad.ini" &&
+   [ "$(grep -ci "^arc" "$W/bad.ini")" = 1 ] && ! grep -q "$CR" "$W/bad.ini"'
+check "the build's own settings as they were" '[ "$(sha256sum <"$INI")" = "$build_ini" ]'
+
+# A folder with no page: nothing to do, said so, and the run ends.
+mkdir -p "$W/empty"
+out=$(timeout 300 "$ROOT/scripts/run" "$W/empty" 2>&1); rc=$?
+echo "$out"
+check "no page: exit status 1, said so" '[ $rc -eq 1 ] && grep -q "no page in the paths given" <<<"$out"'
 echo "check-run: $fails failed"
 [ $fails -eq 0 ]

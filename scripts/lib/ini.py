@@ -1,0 +1,162 @@
+#!/usr/bin/env python3
+"""halvok.ini read as halvok.exe reads it, and keys written back in place.
+
+    ini.py get FILE KEY            prints the value of KEY in [Options]
+    ini.py set FILE KEY=VALUE...   writes the keys into [Options]
+
+Reading follows the system's settings-file rules: section and key names
+without regard to case, blanks around them and around "=" ignored, the first
+[Options] section and the first of duplicate keys in it, the value trimmed
+and a pair of quotes around it taken off; lines that begin with ";" are
+comments. A missing file or key reads as empty.
+
+Writing changes only the value of the key's line, where the program reads
+it (the key's spelling and the blanks before the value stay); a key that is
+missing goes after the last line of the section, a missing section at the
+end. Every other byte stays, the file's line endings among them (a new line
+takes the file's own ending), and a key whose value is already the one given
+is not written. A file that is a symbolic link is written through the link,
+by a new file renamed over the one it leads to.
+"""
+
+import os
+import sys
+import tempfile
+
+BLANKS = b" \t"
+SECTION = b"options"
+
+
+def _lines(data):
+    """The lines with their endings: [(text, ending)]."""
+    out = []
+    for raw in data.splitlines(keepends=True):
+        text = raw.rstrip(b"\r\n")
+        out.append((text, raw[len(text):]))
+    return out
+
+
+def _section_name(text):
+    """The name of a section header line, or None."""
+    s = text.strip(BLANKS)
+    if not s.startswith(b"[") or b"]" not in s:
+        return None
+    return s[1:s.index(b"]")].strip(BLANKS).lower()
+
+
+def _key_of(text):
+    """The key of a key line (lower case), or None."""
+    s = text.lstrip(BLANKS)
+    if not s or s.startswith(b";") or b"=" not in s:
+        return None
+    return s[:s.index(b"=")].rstrip(BLANKS).lower()
+
+
+def _options(lines):
+    """The index range of the first [Options] section's lines, header
+    excluded; None when there is none."""
+    start = None
+    for i, (text, _) in enumerate(lines):
+        name = _section_name(text)
+        if name is None:
+            continue
+        if start is not None:
+            return start, i
+        if name == SECTION:
+            start = i + 1
+    return None if start is None else (start, len(lines))
+
+
+def _find(lines, key):
+    """The index of the key's line in [Options], or None."""
+    span = _options(lines)
+    if span is None:
+        return None
+    for i in range(*span):
+        if _key_of(lines[i][0]) == key.lower():
+            return i
+    return None
+
+
+def get(data, key):
+    lines = _lines(data)
+    i = _find(lines, key)
+    if i is None:
+        return b""
+    text = lines[i][0]
+    value = text[text.index(b"=") + 1:].strip(BLANKS)
+    if len(value) >= 2 and value[:1] in (b'"', b"'") and value[-1:] == value[:1]:
+        value = value[1:-1]
+    return value
+
+
+def set_keys(data, pairs):
+    """The file's bytes with the keys set; pairs: [(key, value)] as bytes."""
+    lines = _lines(data)
+    eol = next((e for _, e in lines if e), b"\r\n")
+    for key, value in pairs:
+        i = _find(lines, key)
+        if i is not None and get(b"".join(t + e for t, e in lines), key) == value:
+            continue
+        if i is not None:
+            text, ending = lines[i]
+            at = text.index(b"=") + 1
+            at += len(text[at:]) - len(text[at:].lstrip(BLANKS))
+            lines[i] = (text[:at] + value, ending)
+            continue
+        span = _options(lines)
+        if span is None:
+            if lines and not lines[-1][1]:
+                lines[-1] = (lines[-1][0], eol)
+            lines.append((b"[Options]", eol))
+            span = (len(lines), len(lines))
+        # After the section's last line that is not blank.
+        at = span[1]
+        while at > span[0] and not lines[at - 1][0].strip(BLANKS):
+            at -= 1
+        if at > 0 and not lines[at - 1][1]:
+            lines[at - 1] = (lines[at - 1][0], eol)
+        lines.insert(at, (key + b"=" + value, eol))
+    return b"".join(t + e for t, e in lines)
+
+
+def write_through(path, data):
+    """Replaces the file a path leads to (through links) by the bytes given,
+    keeping its mode."""
+    target = os.path.realpath(path)
+    fd, tmp = tempfile.mkstemp(dir=os.path.dirname(target), prefix=".halvok-ini-")
+    try:
+        with os.fdopen(fd, "wb") as f:
+            f.write(data)
+        if os.path.exists(target):
+            os.chmod(tmp, os.stat(target).st_mode & 0o7777)
+        os.replace(tmp, target)
+    except BaseException:
+        os.unlink(tmp)
+        raise
+
+
+def main(argv):
+    if len(argv) == 3 and argv[0] == "get":
+        try:
+            data = open(argv[1], "rb").read()
+        except FileNotFoundError:
+            data = b""
+        sys.stdout.buffer.write(get(data, argv[2].encode()) + b"\n")
+        return 0
+    if len(argv) >= 3 and argv[0] == "set":
+        pairs = [tuple(os.fsencode(a).split(b"=", 1)) for a in argv[2:]]
+        try:
+            data = open(argv[1], "rb").read()
+        except FileNotFoundError:
+            data = b""
+        new = set_keys(data, pairs)
+        if new != data:
+            write_through(argv[1], new)
+        return 0
+    sys.stderr.write(__doc__)
+    return 2
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
