@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# The release as users receive it: scripts/package's zip unpacked into a
+# folder with nothing else and its halvok.exe run under Wine on the example
+# pages, repair only; its text files as Windows keeps them; the tarball's
+# halvok-repair run on a page and its manual page rendered; and the same
+# bytes from a clean clone at another path. Needs a display (ctest runs it
+# under Xvfb with the Windows tests).
+set -uo pipefail
+ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
+W=$(mktemp -d)
+trap 'rm -rf "$W"' EXIT
+fails=0
+check() { if eval "$2"; then echo "ok: $1"; else echo "FAILED: $1"; fails=$((fails + 1)); fi; }
+
+"$ROOT/scripts/package" >"$W/package.log" 2>&1 || { cat "$W/package.log"; echo "FAILED: scripts/package"; exit 1; }
+V=$(head -n 1 "$ROOT/VERSION") DIST="$ROOT/build/dist"
+ZIP="$DIST/halvok-$V-win32.zip" TGZ="$DIST/halvok-repair-$V-linux-x86_64.tar.gz"
+check "the three files, the checksums right" '(cd "$DIST" && sha256sum --quiet -c SHA256SUMS)'
+
+# The zip, unpacked alone.
+python3 -m zipfile -e "$ZIP" "$W/win"
+H="$W/win/halvok-$V"
+check "one folder, ASCII names" \
+  '[ "$(ls "$W/win")" = "halvok-$V" ] && [ "$(ls "$H" | tr "\n" " ")" = "LICENSE.txt README.txt Rukovodstvo.txt halvok.exe halvok.ini " ]'
+check "halvok.exe is the program the tests ran" 'cmp -s "$H/halvok.exe" "$ROOT/build/win-i686-tests/bin/halvok.exe"'
+check "text files in Windows-1251 with CRLF line ends; the guide in Russian" 'python3 - "$H" <<"PY"
+import sys, os
+for name in ["halvok.ini", "LICENSE.txt", "README.txt", "Rukovodstvo.txt"]:
+    data = open(os.path.join(sys.argv[1], name), "rb").read()
+    assert data.endswith(b"\r\n") and data.count(b"\n") == data.count(b"\r\n"), name
+    data.decode("cp1251")
+    if any(b >= 0x80 for b in data):  # Cyrillic, not UTF-8
+        assert name == "Rukovodstvo.txt", name
+        try:
+            data.decode("utf-8")
+            assert False, name
+        except UnicodeDecodeError:
+            pass
+assert "Руководство пользователя".lower().encode("cp1251") in open(os.path.join(sys.argv[1], "Rukovodstvo.txt"), "rb").read().lower()
+PY'
+
+# Repair only, as a user sets it: the archive box cleared in halvok.ini.
+. "$ROOT/scripts/lib/wine.sh"
+halvok_wine_env "$ROOT/build/win-i686-tests"
+halvok_wine_init </dev/null >/dev/null 2>&1
+python3 "$ROOT/scripts/lib/ini.py" set "$H/halvok.ini" bArc=0
+cp -r "$ROOT/docs/example" "$W/ex"
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
+"$HALVOK_WINE" "$ROOT/build/win-i686-tests/bin/halvok-run.exe" "$(winpath "$H/halvok.exe")" \
+  "\"$(winpath "$W/ex")\"" >"$W/lines" 2>"$W/status"
+rc=$?
+check "its lines, and a run that ends by itself" \
+  '[ $rc -eq 0 ] && [ "$(cat "$W/lines")" = "$(printf "borsch.htm [Ok]\nНовости.htm [Ok]")" ]'
+check "the pages renamed and repaired" \
+  'iconv -f cp1251 "$W/ex/Новости.htm" | grep -q "Новости_files/Стиль газеты.css" &&
+   iconv -f koi8-r "$W/ex/borsch.htm" | grep -q "borsch_files/Свекла.png" && [ ! -e "$W/ex/borsch.7z" ]'
+
+# The tarball: bin/ and share/man/man1/ under one folder.
+mkdir -p "$W/lin" && tar -xzf "$TGZ" -C "$W/lin"
+L="$W/lin/halvok-repair-$V"
+check "laid out as cmake --install lays it out" \
+  '[ "$(cd "$W/lin" && find . -type f | sort | tr "\n" " ")" = "./halvok-repair-$V/bin/halvok-repair ./halvok-repair-$V/share/man/man1/halvok-repair.1 " ]'
+printf '<img src="p_files/%%C0%%E1.png">' >"$W/p.htm"
+check "its halvok-repair repairs a page" \
+  '[ "$("$L/bin/halvok-repair" "$W/p.htm")" = "$W/p.htm rewritten" ] &&
+   [ "$(cat "$W/p.htm")" = "$(printf "<img src=\"p_files/\xC0\xE1.png\">")" ]'
+check "the manual page renders without a warning" \
+  '[ -z "$(groff -man -ww -z "$L/share/man/man1/halvok-repair.1" 2>&1)" ]'
+
+# A clean clone at another path gives the same bytes.
+if [ -n "$(git -C "$ROOT" status --porcelain 2>/dev/null)" ]; then
+  echo "not checked: the same bytes from a clean clone (the tree has uncommitted changes)"
+else
+  git clone -q "$ROOT" "$W/another/clone" &&
+    "$W/another/clone/scripts/package" >"$W/package2.log" 2>&1 || cat "$W/package2.log"
+  check "the same bytes from a clean clone at another path" \
+    'cmp -s "$DIST/SHA256SUMS" "$W/another/clone/build/dist/SHA256SUMS" &&
+     cmp -s "$ZIP" "$W/another/clone/build/dist/$(basename "$ZIP")" &&
+     cmp -s "$TGZ" "$W/another/clone/build/dist/$(basename "$TGZ")"'
+fi
+echo "check-package: $fails failed"
+[ $fails -eq 0 ]
