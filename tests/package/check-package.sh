@@ -72,7 +72,7 @@ if [ -n "$(git -C "$ROOT" status --porcelain 2>/dev/null)" ]; then
   echo "not checked: the same bytes from a clean clone (the tree has uncommitted changes)"
 else
   git clone -q "$ROOT" "$W/another/clone" &&
-    "$W/another/clone/scripts/package" >"$W/package2.log" 2>&1 || cat "$W/package2.log"
+    "$W/another/clone/scripts/package" >"$W/package2.log" 2>&1 || { echo "clone failed"; cat "$W/package2.log"; }
   check "the same bytes from a clean clone at another path" \
     'cmp -s "$DIST/SHA256SUMS" "$W/another/clone/build/dist/SHA256SUMS" &&
      cmp -s "$ZIP" "$W/another/clone/build/dist/$(basename "$ZIP")" &&
