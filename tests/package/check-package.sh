@@ -21,7 +21,7 @@ check "the three files, the checksums right" '(cd "$DIST" && sha256sum --quiet -
 python3 -m zipfile -e "$ZIP" "$W/win"
 H="$W/win/halvok-$V"
 check "one folder, ASCII names" \
-  '[ "$(ls "$W/win")" = "halvok-$V" ] && [ "$(ls "$H" | tr "\n" " ")" = "LICENSE.txt README.txt Rukovodstvo.txt halvok.exe halvok.ini " ]'
+  '[ "$(ls "$W/win")" = "halvok-$V" ] && [ "$(LC_ALL=C ls "$H" | tr "\n" " ")" = "LICENSE.txt README.txt Rukovodstvo.txt halvok.exe halvok.ini " ]'
 check "halvok.exe is the program the tests ran" 'cmp -s "$H/halvok.exe" "$ROOT/build/win-i686-tests/bin/halvok.exe"'
 check "text files in Windows-1251 with CRLF line ends; the guide in Russian" 'python3 - "$H" <<"PY"
 import sys, os
@@ -59,7 +59,7 @@ check "the pages renamed and repaired" \
 mkdir -p "$W/lin" && tar -xzf "$TGZ" -C "$W/lin"
 L="$W/lin/halvok-repair-$V"
 check "laid out as cmake --install lays it out" \
-  '[ "$(cd "$W/lin" && find . -type f | sort | tr "\n" " ")" = "./halvok-repair-$V/bin/halvok-repair ./halvok-repair-$V/share/man/man1/halvok-repair.1 " ]'
+  '[ "$(cd "$W/lin" && find . -type f | LC_ALL=C sort | tr "\n" " ")" = "./halvok-repair-$V/bin/halvok-repair ./halvok-repair-$V/share/man/man1/halvok-repair.1 " ]'
 printf '<img src="p_files/%%C0%%E1.png">' >"$W/p.htm"
 check "its halvok-repair repairs a page" \
   '[ "$("$L/bin/halvok-repair" "$W/p.htm")" = "$W/p.htm rewritten" ] &&
