@@ -5,6 +5,7 @@
 #include "tools/halvok-repair/PageRepairer.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <csignal>
@@ -120,7 +121,7 @@ struct Item {
 
 // The signal that asked the run to stop (Ctrl-C, a closed terminal, kill's
 // default), or 0. The pages in hand are finished and reported first.
-volatile sig_atomic_t g_nStopSignal = 0;
+std::atomic<int> g_nStopSignal{0}; // lock-free: safe in a signal handler
 
 void OnStopSignal(int nSignal) {
     g_nStopSignal = nSignal;
