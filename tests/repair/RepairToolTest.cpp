@@ -94,7 +94,7 @@ TEST_F(RepairToolTest, GoldenPagesThroughTheirFolder) {
 enum Setup {
     kTwin = 1,           // page.htm has a second hard link, twin.htm
     kLocked = 2,         // by the test: locked.htm flock, held.htm a POSIX lock, open.htm open
-    kReadOnlyFolder = 4, // ro/ takes no new file (run as nobody)
+    kReadOnlyFolder = 4, // ro/ takes no new file, shut/ cannot be read (run as nobody)
     kSizeLimit = 8,      // a file-size limit of kGrows's size
     kReplaced = 16,      // while the new page is written, kPlain is renamed over page.htm
 };
@@ -146,9 +146,10 @@ const Case kCases[] = {
      "two.htm rewritten\npage.htm rewritten\ntwo.htm unchanged\n",
      {{"page.htm", "=" + kFixed}, {"twin.htm", kFixed},
       {"two.htm", "<a href=\"a_files/A\">x</a><img src=\"a_files/B\">"}}},
-    {"a page in a folder that takes no new file is written in place",
-     {{"ro/", ""}, {"ro/page.htm", kPage}}, kReadOnlyFolder, "ro/page.htm", 0,
-     "ro/page.htm rewritten\n", {{"ro/page.htm", "=" + kFixed}}},
+    {"a page in a folder that takes no new file is written in place; a folder that cannot be "
+     "read: exit 3",
+     {{"ro/", ""}, {"ro/page.htm", kPage}, {"shut/", ""}}, kReadOnlyFolder, "ro/page.htm shut", 3,
+     "ro/page.htm rewritten\nshut skipped: Permission denied\n", {{"ro/page.htm", "=" + kFixed}}},
     {"a failed write in place: the original written back, exit 3",
      {{"page.htm", kGrows}}, kTwin | kSizeLimit, "page.htm", 3,
      "page.htm skipped: write failed (File too large), original restored\n",
@@ -179,9 +180,11 @@ TEST_F(RepairToolTest, Outcomes) {
             fs::create_hard_link(dir + "/page.htm", dir + "/twin.htm");
         for (const auto& e : fs::recursive_directory_iterator(dir))
             fs::permissions(e.path(), fs::perms::all);
-        if (c.setup & kReadOnlyFolder)
+        if (c.setup & kReadOnlyFolder) {
             fs::permissions(dir + "/ro", fs::perms::all & ~fs::perms::owner_write &
                                              ~fs::perms::group_write & ~fs::perms::others_write);
+            fs::permissions(dir + "/shut", fs::perms::none);
+        }
         std::map<std::string, std::pair<struct stat, std::string>> before;
         for (const auto& e : fs::recursive_directory_iterator(dir)) {
             auto& [st, bytes] = before[e.path().string()];
