@@ -1,5 +1,6 @@
 // What the cases cannot see from outside: the About entry of the system menu,
-// and a close while the window is minimised.
+// a close while the window is minimised, and halvok-run's close of a program
+// that does not end.
 #include <gtest/gtest.h>
 
 #include "app/Globals.h"
@@ -49,6 +50,31 @@ TEST(Program, MinimisedCloseSavesTheOrigin) {
     app.Shutdown();
     EXPECT_EQ(GetPrivateProfileIntA("Options", "PosX", -1, ini.c_str()), 0);
     EXPECT_EQ(GetPrivateProfileIntA("Options", "PosY", -1, ini.c_str()), 0);
+}
+
+// halvok-run --close gives up after the seconds it is given, with exit
+// status 1, when the process shows no window to close and does not end.
+TEST(Program, CloseOfARunThatDoesNotEndGivesUpInTime) {
+    auto start = [](std::string cmd) {
+        STARTUPINFOA si{};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi{};
+        CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+        CloseHandle(pi.hThread);
+        return pi;
+    };
+    SetEnvironmentVariableA("HALVOK_FAKEARC_SLEEP_MS", "30000");
+    const PROCESS_INFORMATION busy = start("\"" + ProgramDir() + "fakearc.exe\"");
+    SetEnvironmentVariableA("HALVOK_FAKEARC_SLEEP_MS", nullptr);
+    const PROCESS_INFORMATION close = start("\"" + ProgramDir() + "halvok-run.exe\" --close " +
+                                            std::to_string(busy.dwProcessId) + " 1");
+    EXPECT_EQ(WaitForSingleObject(close.hProcess, 15000), WAIT_OBJECT_0);
+    DWORD dwExit = 0;
+    EXPECT_TRUE(GetExitCodeProcess(close.hProcess, &dwExit) && dwExit == 1) << dwExit;
+    TerminateProcess(close.hProcess, 0);
+    TerminateProcess(busy.hProcess, 0);
+    CloseHandle(close.hProcess);
+    CloseHandle(busy.hProcess);
 }
 
 } // namespace
