@@ -23,17 +23,12 @@ int32_t HexPairValue(const char* psz) {
     return value;
 }
 
-namespace {
-
-// Whether the non-zero byte c is one of the bytes of pszSet.
-bool InSet(const char* pszSet, char c) {
-    for (; *pszSet; ++pszSet)
-        if (*pszSet == c)
+bool IsKeptEscape(const char* pszKeep, int32_t value) {
+    for (; value != 0 && *pszKeep; ++pszKeep)
+        if (static_cast<unsigned char>(*pszKeep) == value)
             return true;
     return false;
 }
-
-} // namespace
 
 int PercentDecode(char* psz, const char* pszKeep) {
     char* pRead = psz;
@@ -42,7 +37,7 @@ int PercentDecode(char* psz, const char* pszKeep) {
     while (*pRead) {
         int32_t value;
         if (*pRead == '%' && (value = HexPairValue(pRead + 1)) >= 0 &&
-            (value == 0 || !InSet(pszKeep, static_cast<char>(value)))) {
+            !IsKeptEscape(pszKeep, value)) {
             *pWrite++ = static_cast<char>(value);
             pRead += 3;
             decoded = 1;

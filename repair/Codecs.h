@@ -16,6 +16,10 @@ int32_t HexPairValue(const char* psz);
 // written and does not count as decoded.
 int PercentDecode(char* psz, const char* pszKeep = "");
 
+// Whether PercentDecode with the set pszKeep copies an escape of the byte
+// value as written: value is in the set, and not zero.
+bool IsKeptEscape(const char* pszKeep, int32_t value);
+
 // Replaces each byte by its KOI8-R code (bytes without a KOI8-R character
 // keep their value, 0xA6 and 0xAC excepted), in place. The length of the
 // text does not change.

@@ -10,7 +10,6 @@
 
 #include <climits>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 
 PageWriteOps g_pageWriteOps = {SetFilePointer, WriteFile, SetEndOfFile};
@@ -63,10 +62,10 @@ bool FixSavedPage(const char* pszPath) {
     GrowBufOwner out;
     switch (RewriteSavedPage(page.get(), static_cast<int32_t>(size), &out.buf)) {
     case PageRepair::Leave:
-        // Left on purpose when it holds a zero byte; else memory ran out.
-        return std::memchr(page.get(), 0, size) != nullptr;
+        return false;
+    case PageRepair::ZeroByte:
     case PageRepair::Unchanged:
-        return true; // the same bytes: nothing to write
+        return true; // left as it is on purpose, or the same bytes: nothing to write
     case PageRepair::Rewritten:
         break;
     }

@@ -51,13 +51,6 @@ bool EqualsIgnoreCase(const char* p, size_t len, const char* pszAscii) {
 // once more by the browser. Each names another file than the escape did.
 const char kKeptEscapes[] = "\"#%?";
 
-bool IsKeptEscape(int32_t value) {
-    for (const char* p = kKeptEscapes; *p; ++p)
-        if (*p == value)
-            return true;
-    return false;
-}
-
 // What PercentDecode(ref, kKeptEscapes) would make of [p, end): whether it
 // decodes an escape, and whether one of them gives a zero byte.
 void ScanEscapes(const char* p, const char* end, bool* pbEscape, bool* pbZero) {
@@ -69,7 +62,7 @@ void ScanEscapes(const char* p, const char* end, bool* pbEscape, bool* pbZero) {
         if (*p == '%' && end - p >= 3 && (value = HexPairValue(p + 1)) >= 0) {
             if (value == 0)
                 *pbZero = true;
-            else if (!IsKeptEscape(value))
+            else if (!IsKeptEscape(kKeptEscapes, value))
                 *pbEscape = true;
             p += 3;
         } else {
@@ -168,7 +161,7 @@ PageRepair RewriteSavedPageInto(const char* pPage, int32_t cbPage, PageSink* pSi
     // A zero byte would end the text early and lose what follows it (a page
     // stored in UTF-16, for one): such a page is not touched.
     if (cbPage > 0 && std::memchr(pPage, 0, static_cast<size_t>(cbPage)))
-        return PageRepair::Leave;
+        return PageRepair::ZeroByte;
 
     const PageCharset charset = DetectPageCharset(pPage, cbPage);
     const char* const end = pPage + cbPage;
@@ -230,7 +223,7 @@ PageRepair RewriteSavedPage(const char* pPage, int32_t cbPage, GrowBuf* pOut, in
     *pOut = GrowBuf();
     GrowBufSink sink;
     const PageRepair result = RewriteSavedPageInto(pPage, cbPage, &sink, pcRepaired);
-    if (result != PageRepair::Leave)
+    if (result == PageRepair::Unchanged || result == PageRepair::Rewritten)
         *pOut = sink.Release();
     return result;
 }

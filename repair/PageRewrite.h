@@ -16,7 +16,8 @@ enum class PageCharset { Other, Koi8r, Utf8 };
 PageCharset DetectPageCharset(const char* pPage, int32_t cbPage);
 
 enum class PageRepair {
-    Leave,     // write nothing back: the page holds a zero byte, or memory ran out
+    Leave,     // write nothing back: memory ran out
+    ZeroByte,  // write nothing back: the page holds a zero byte, left as it is on purpose
     Unchanged, // no reference needed repair; the output equals the page
     Rewritten, // at least one reference was repaired
 };
@@ -51,7 +52,7 @@ bool EndReferenceIn(GrowBuf* pBuf, int32_t start, const char* p, int32_t cb, int
 
 // Rewrites the cbPage bytes at pPage (which are not modified and need no
 // terminator) into pSink. For Unchanged and Rewritten the sink received the
-// whole new page; for Leave it may hold part of one, to be discarded.
+// whole new page; otherwise it may hold part of one, to be discarded.
 // *pcRepaired, when given, receives the number of references repaired (at
 // least 1 exactly when the result is Rewritten, 0 otherwise).
 //
@@ -62,15 +63,16 @@ bool EndReferenceIn(GrowBuf* pBuf, int32_t start, const char* p, int32_t cb, int
 // reference with at least one other %XX escape has those decoded; then, on
 // a KOI8-R page, translated from Windows-1251 to KOI8-R; on a UTF-8 page,
 // kept as decoded when the bytes already are UTF-8 with a multi-byte
-// sequence, else converted from the ANSI code page to UTF-8. A reference that would decode to a zero
-// byte, and a "_files" with no double quote before or after it, stay as
-// they are. Every other byte is copied unchanged and in order.
+// sequence, else converted from the ANSI code page to UTF-8. A reference
+// that would decode to a zero byte, and a "_files" with no double quote
+// before or after it, stay as they are. Every other byte is copied
+// unchanged and in order.
 PageRepair RewriteSavedPageInto(const char* pPage, int32_t cbPage, PageSink* pSink,
                                 int32_t* pcRepaired = nullptr);
 
 // The same rewrite into a buffer that grows in steps of 32 KiB. For
 // Unchanged and Rewritten, *pOut (which must start empty) receives the whole
 // new page, pOut->used bytes; its data is null for an empty page. The caller
-// frees pOut->data. For Leave, *pOut is left empty.
+// frees pOut->data. Otherwise *pOut is left empty.
 PageRepair RewriteSavedPage(const char* pPage, int32_t cbPage, GrowBuf* pOut,
                             int32_t* pcRepaired = nullptr);

@@ -21,12 +21,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string got(out.buf.data ? out.buf.data : "", size_t(out.buf.used));
     bool ok = std::memcmp(page.get(), data, size) == 0;
     if (in.find('\0') != std::string::npos) {
-        ok = ok && result == PageRepair::Leave && !out.buf.data;
+        ok = ok && result == PageRepair::ZeroByte && !out.buf.data;
     } else {
         const size_t first = in.find('"'), last = in.rfind('"');
         const size_t head = first == std::string::npos ? size : first;
         const size_t tail = last == std::string::npos ? 0 : size - last;
-        ok = ok && result != PageRepair::Leave && (result != PageRepair::Unchanged || got == in) &&
+        ok = ok && (result == PageRepair::Unchanged || result == PageRepair::Rewritten) &&
+             (result != PageRepair::Unchanged || got == in) &&
              (in.find("_files") != std::string::npos || result == PageRepair::Unchanged) &&
              got.compare(0, head, in, 0, head) == 0 && got.size() >= tail &&
              got.compare(got.size() - tail, tail, in, size - tail, tail) == 0;

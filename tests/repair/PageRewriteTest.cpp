@@ -22,7 +22,7 @@ TEST(RewriteSavedPage, GoldenPages) {
         GrowBufOwner out;
         const PageRepair result = RewriteSavedPage(exact.get(), int32_t(p.in.size()), &out.buf);
         const bool zero = p.in.find('\0') != std::string::npos;
-        EXPECT_EQ(zero                 ? PageRepair::Leave
+        EXPECT_EQ(zero                 ? PageRepair::ZeroByte
                   : p.in == p.expected ? PageRepair::Unchanged
                                        : PageRepair::Rewritten,
                   result)

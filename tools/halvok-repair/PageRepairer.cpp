@@ -345,8 +345,9 @@ PageOutcome PageRepairer::Repair(const char* pszPath, bool bFollowLink) {
     int32_t cRepaired = 0;
     switch (RewriteSavedPageInto(m_page, static_cast<int32_t>(size), &m_pieces, &cRepaired)) {
     case PageRepair::Leave:
-        return std::memchr(m_page, 0, size) ? Handled("skipped: holds a zero byte")
-                                            : Skipped("out of memory");
+        return Skipped("out of memory");
+    case PageRepair::ZeroByte:
+        return Handled("skipped: holds a zero byte");
     case PageRepair::Unchanged:
         return Handled("unchanged");
     case PageRepair::Rewritten:
