@@ -15,13 +15,12 @@ it (the key's spelling and the blanks before the value stay); a key that is
 missing goes after the last line of the section, a missing section at the
 end. Every other byte stays, the file's line endings among them (a new line
 takes the file's own ending), and a key whose value is already the one given
-is not written. A file that is a symbolic link is written through the link,
-by a new file renamed over the one it leads to.
+is not written. The file is written in place: a symbolic link is written
+through, hard links stay links to the one file, and its owner and mode stay.
 """
 
 import os
 import sys
-import tempfile
 
 BLANKS = b" \t"
 SECTION = b"options"
@@ -120,20 +119,23 @@ def set_keys(data, pairs):
     return b"".join(t + e for t, e in lines)
 
 
-def write_through(path, data):
-    """Replaces the file a path leads to (through links) by the bytes given,
-    keeping its mode."""
-    target = os.path.realpath(path)
-    fd, tmp = tempfile.mkstemp(dir=os.path.dirname(target), prefix=".halvok-ini-")
-    try:
-        with os.fdopen(fd, "wb") as f:
+def write_through(path, data, old=b""):
+    """Writes the bytes given into the file a path leads to, in place: the
+    same file (through links, hard links kept; made when missing), the new
+    bytes first, then the rest cut off. When that fails the old bytes go
+    back before the error is raised."""
+    fd = os.open(path, os.O_RDWR | os.O_CREAT, 0o644)
+    with os.fdopen(fd, "r+b") as f:
+        try:
             f.write(data)
-        if os.path.exists(target):
-            os.chmod(tmp, os.stat(target).st_mode & 0o7777)
-        os.replace(tmp, target)
-    except BaseException:
-        os.unlink(tmp)
-        raise
+            f.truncate()
+            f.flush()
+            os.fsync(f.fileno())
+        except OSError:
+            f.seek(0)
+            f.write(old)
+            f.truncate()
+            raise
 
 
 def main(argv):
@@ -152,7 +154,7 @@ def main(argv):
             data = b""
         new = set_keys(data, pairs)
         if new != data:
-            write_through(argv[1], new)
+            write_through(argv[1], new, data)
         return 0
     sys.stderr.write(__doc__)
     return 2

@@ -1,7 +1,7 @@
 # The settings file as scripts/run reads and writes it (scripts/lib/ini.py):
-# read as the program reads it, keys written back in place. (A write through
-# a link is seen in tests/run/check-run.sh.)
-import os, sys
+# read as the program reads it, keys written back in place: through a
+# symbolic link, into the one file that hard links share.
+import os, sys, tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../scripts/lib"))
 import ini
@@ -41,6 +41,19 @@ def main():
         got = ini.set_keys(data, pairs)
         if got != want:
             print("FAILED: set %r in %r: %r, expected %r" % (pairs, data, got, want))
+            fails += 1
+    with tempfile.TemporaryDirectory() as d:
+        mine, other, link = (os.path.join(d, n) for n in ("mine.ini", "other.ini", "link.ini"))
+        with open(mine, "wb") as f:
+            f.write(b"[Options]\r\nArc=C:\\7z.exe\r\nPosX=1\r\n")
+        os.chmod(mine, 0o640)
+        os.link(mine, other)
+        os.symlink("mine.ini", link)
+        ini.main(["set", link, "PosX=250"])
+        want = b"[Options]\r\nArc=C:\\7z.exe\r\nPosX=250\r\n"
+        if not (os.path.islink(link) and os.path.samefile(mine, other)
+                and open(other, "rb").read() == want and os.stat(mine).st_mode & 0o777 == 0o640):
+            print("FAILED: set through a link into a file with two names, in place")
             fails += 1
     print("ini table: %d failed" % fails)
     return 1 if fails else 0
