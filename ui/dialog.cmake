@@ -3,7 +3,7 @@
 # halvok_win.
 if(WIN32)
   set_source_files_properties(${CMAKE_CURRENT_LIST_DIR}/halvok.rc PROPERTIES
-                              OBJECT_DEPENDS ${HALVOK_RC_DEPENDS})
+                              OBJECT_DEPENDS "${HALVOK_RC_DEPENDS}")
   target_sources(halvok_win PRIVATE ${CMAKE_CURRENT_LIST_DIR}/MainDlg.cpp
                                     ${CMAKE_CURRENT_LIST_DIR}/AboutDlg.cpp)
   if(HALVOK_PROGRAM)
