@@ -4,8 +4,8 @@
 # repairs the pages, archives each with its folder through the 7za.exe it
 # provides, and exits 0 by itself. With a settings file of your own (read as
 # the program reads it) whose archiver fails, it exits 1 by itself too, and
-# leaves the build's settings as they were; on a folder without pages it
-# says so and ends.
+# leaves the build's settings as they were (and does not run when it cannot
+# keep a copy of them); on a folder without pages it says so and ends.
 set -uo pipefail
 ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
 W=$(mktemp -d)
@@ -15,9 +15,11 @@ INI="$ROOT/build/win-i686/bin/halvok.ini"
 trap '[ -f "$W/kept.ini" ] && mv "$W/kept.ini" "$INI"; rm -rf "$W"' EXIT
 fails=0
 check() { if eval "$2"; then echo "ok: $1"; else echo "FAILED: $1"; fails=$((fails + 1)); fi; }
+# The example pages as committed, whatever an earlier run left in the tree.
+example() { mkdir -p "$1" && git -C "$ROOT" archive HEAD docs/example | tar -x -C "$1" --strip-components=2; }
 unset DISPLAY
 
-cp -r "$ROOT/docs/example" "$W/ex"
+example "$W/ex"
 out=$(timeout 300 "$ROOT/scripts/run" "$W/ex" 2>&1); rc=$?
 echo "$out"
 check "exit status 0" '[ $rc -eq 0 ]'
@@ -36,7 +38,7 @@ check "each archive holds its page and folder" \
 
 # Your own settings, written as people write them (blanks around "=", keys in
 # any case, LF line ends), for this run only.
-cp -r "$ROOT/docs/example" "$W/ex2"
+example "$W/ex2"
 build_ini=$(sha256sum <"$INI") CR=$'\r'
 printf '[Options]\narc = Z:%s\nCOM = 7za q "%%s"\nbMSIE=1\n' "${ROOT//\//\\}\\build\\win-i686\\bin\\7za.exe" >"$W/bad.ini"
 ln -s bad.ini "$W/link.ini"
@@ -50,6 +52,17 @@ check "the window keys written back in place, through the link, LF kept" \
   '[ -L "$W/link.ini" ] && grep -qx "bMSIE=1" "$W/bad.ini" && grep -q "^PosX=" "$W/bad.ini" &&
    [ "$(grep -ci "^arc" "$W/bad.ini")" = 1 ] && ! grep -q "$CR" "$W/bad.ini"'
 check "the build's own settings as they were" '[ "$(sha256sum <"$INI")" = "$build_ini" ]'
+
+# No checked copy of the build's settings, no run: a copy that fails (here
+# a cp that refuses to make it) must not let your file take their place.
+mkdir -p "$W/bin"
+printf '#!/bin/sh\nfor a; do last=$a; done\ncase "$last" in *.kept*) exit 1;; esac\nexec /bin/cp "$@"\n' >"$W/bin/cp"
+chmod +x "$W/bin/cp"
+out=$(PATH="$W/bin:$PATH" HALVOK_INI="$W/bad.ini" timeout 300 "$ROOT/scripts/run" "$W/ex2" 2>&1); rc=$?
+echo "$out"
+check "no copy of the build's settings: exit status 2, said so, they stay" \
+  '[ $rc -eq 2 ] && grep -q "could not keep a copy" <<<"$out" &&
+   [ "$(sha256sum <"$INI")" = "$build_ini" ] && [ ! -e "$INI.kept" ]'
 
 # A folder with no page: nothing to do, said so, and the run ends.
 mkdir -p "$W/empty"
