@@ -27,10 +27,20 @@ def windows_text(text, encoding):
     return text.replace("\r\n", "\n").replace("\n", "\r\n").encode(encoding)
 
 
+def underline(text):
+    """A line "@UNDERLINE@" becomes a row of "=" as long as the line above
+    it, whatever the version made of that line."""
+    lines = text.split("\n")
+    for i, line in enumerate(lines):
+        if line == "@UNDERLINE@" and i > 0:
+            lines[i] = "=" * len(lines[i - 1])
+    return "\n".join(lines)
+
+
 def win32_zip(path, version, epoch, root, exe):
     top = "halvok-%s/" % version
     read = lambda rel: open(os.path.join(root, rel), encoding="utf-8").read()
-    fill = lambda text: text.replace("@VERSION@", version)
+    fill = lambda text: underline(text.replace("@VERSION@", version))
     files = [
         ("halvok.exe", open(exe, "rb").read(), 0o755),
         ("halvok.ini", windows_text(read("docs/halvok.ini"), "cp1251"), 0o644),

@@ -47,6 +47,11 @@ check "text files in Windows-1251 with CRLF line ends; the guide in Russian" \
   'crlf "$H"/*.txt "$H/halvok.ini" && iconv -f cp1251 "$H/Rukovodstvo.txt" | grep -q "руководство пользователя" &&
    ! iconv -f utf-8 "$H/Rukovodstvo.txt" >/dev/null 2>&1 &&
    ! LC_ALL=C grep -q "[^ -~$CR]" "$H/halvok.ini" "$H/LICENSE.txt" "$H/README.txt"'
+# Read in Notepad: no line past 76 characters, each title underlined to its
+# own length (one byte a character in Windows-1251 and ASCII).
+fits() { for f; do tr -d "$CR" <"$f" | LC_ALL=C awk 'length > 76 {bad = 1} NR == 2 && length != prev {bad = 1}
+                                                   {prev = length} END {exit bad}' || return 1; done; }
+check "the guide and readme: lines within 76 characters, titles underlined" 'fits "$H/Rukovodstvo.txt" "$H/README.txt"'
 
 # Repair only, as a user sets it: the archive box cleared in halvok.ini.
 . "$ROOT/scripts/lib/wine.sh"
