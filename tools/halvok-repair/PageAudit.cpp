@@ -1,0 +1,280 @@
+// References of a saved page, as a browser reads and resolves them.
+#include "tools/halvok-repair/PageAudit.h"
+
+#include "repair/AnsiCodePage.h"
+#include "repair/Codecs.h"
+#include "repair/PageRewrite.h"
+
+#include <cstdint>
+#include <cstring>
+
+namespace {
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+}
+
+bool IsNameChar(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+           c == '-' || c == '_' || c == ':';
+}
+
+bool EqualsNoCase(const std::string& s, const char* pszLower) {
+    if (s.size() != std::strlen(pszLower))
+        return false;
+    for (size_t i = 0; i < s.size(); ++i) {
+        const char c = (s[i] >= 'A' && s[i] <= 'Z') ? char(s[i] - 'A' + 'a') : s[i];
+        if (c != pszLower[i])
+            return false;
+    }
+    return true;
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+// The character references a browser reads in an attribute, those that
+// stand for ASCII; any other "&" stays as it is.
+std::string ReadCharacterReferences(const std::string& s) {
+    static const struct {
+        const char* name;
+        char c;
+    } kNamed[] = {{"&amp;", '&'}, {"&quot;", '"'}, {"&apos;", '\''}, {"&lt;", '<'}, {"&gt;", '>'}};
+    std::string out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] != '&') {
+            out += s[i];
+            continue;
+        }
+        bool bRead = false;
+        for (const auto& n : kNamed) {
+            if (s.compare(i, std::strlen(n.name), n.name) == 0) {
+                out += n.c;
+                i += std::strlen(n.name) - 1;
+                bRead = true;
+                break;
+            }
+        }
+        if (!bRead && i + 2 < s.size() && s[i + 1] == '#') {
+            const bool bHex = s[i + 2] == 'x' || s[i + 2] == 'X';
+            size_t j = i + (bHex ? 3 : 2);
+            long value = 0;
+            const size_t first = j;
+            while (j < s.size() && value < 0x80) {
+                const int d = bHex ? HexDigit(s[j]) : (s[j] >= '0' && s[j] <= '9' ? s[j] - '0' : -1);
+                if (d < 0)
+                    break;
+                value = value * (bHex ? 16 : 10) + d;
+                ++j;
+            }
+            if (j > first && j < s.size() && s[j] == ';' && value > 0 && value < 0x80) {
+                out += char(value);
+                i = j;
+                bRead = true;
+            }
+        }
+        if (!bRead)
+            out += '&';
+    }
+    return out;
+}
+
+// The text in Windows-1251 as UTF-8.
+std::string Cp1251ToUtf8(const std::string& s) {
+    std::string out;
+    for (const unsigned char b : s) {
+        const uint16_t u = Cp1251Unit(b);
+        if (u < 0x80) {
+            out += char(u);
+        } else if (u < 0x800) {
+            out += char(0xC0 | (u >> 6));
+            out += char(0x80 | (u & 0x3F));
+        } else {
+            out += char(0xE0 | (u >> 12));
+            out += char(0x80 | ((u >> 6) & 0x3F));
+            out += char(0x80 | (u & 0x3F));
+        }
+    }
+    return out;
+}
+
+// The KOI8-R text in Windows-1251: the inverse of the repair's translation.
+std::string Koi8ToCp1251(const std::string& s) {
+    char inverse[256];
+    for (int b = 0; b < 256; ++b)
+        inverse[b] = char(b);
+    for (int b = 255; b >= 1; --b) {
+        char sz[2] = {char(b), 0};
+        Win1251ToKoi8(sz);
+        inverse[static_cast<unsigned char>(sz[0])] = char(b);
+    }
+    std::string out;
+    for (const unsigned char b : s)
+        out += inverse[b];
+    return out;
+}
+
+bool IsAscii(const std::string& s) {
+    for (const unsigned char b : s) {
+        if (b >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+// Bytes that are well-formed UTF-8 as they are, any other as Windows-1251.
+std::string AsUtf8(const std::string& bytes) {
+    if (IsAscii(bytes) || IsMultiByteUtf8(bytes.data(), int32_t(bytes.size())))
+        return bytes;
+    return Cp1251ToUtf8(bytes);
+}
+
+// The reference as the relative path of the file it names, in UTF-8. The
+// page's own letters are read in its charset; the bytes of escapes, as a
+// browser on a Russian system reads a file address, as UTF-8 when they are
+// that, else in the system's code page (Windows-1251), the rule by which
+// the repair writes them into the page.
+std::string Resolve(std::string s, PageCharset charset) {
+    s = s.substr(0, s.find_first_of("#?"));
+    for (char& c : s) {
+        if (c == '\\')
+            c = '/';
+    }
+    s = ReadCharacterReferences(s);
+    std::string path, run;
+    bool bEscapes = false;
+    auto flush = [&] {
+        if (bEscapes)
+            path += AsUtf8(run);
+        else if (charset == PageCharset::Koi8r)
+            path += Cp1251ToUtf8(Koi8ToCp1251(run));
+        else if (charset == PageCharset::Utf8)
+            path += run;
+        else
+            path += AsUtf8(run);
+        run.clear();
+    };
+    for (size_t i = 0; i < s.size(); ++i) {
+        int hi = -1, lo = -1;
+        const bool bEscape = s[i] == '%' && i + 2 < s.size() && (hi = HexDigit(s[i + 1])) >= 0 &&
+                             (lo = HexDigit(s[i + 2])) >= 0;
+        if (bEscape != bEscapes) {
+            flush();
+            bEscapes = bEscape;
+        }
+        if (bEscape) {
+            run += char(hi * 16 + lo);
+            i += 2;
+        } else {
+            run += s[i];
+        }
+    }
+    flush();
+    while (path.compare(0, 2, "./") == 0)
+        path.erase(0, 2);
+    return path;
+}
+
+} // namespace
+
+std::vector<FolderReference> FindFolderReferences(const char* pPage, size_t cbPage,
+                                                  const std::string& folder) {
+    const PageCharset charset =
+        DetectPageCharset(pPage, int32_t(cbPage > INT32_MAX ? INT32_MAX : cbPage));
+    const std::string prefix = folder + "/";
+    std::vector<FolderReference> refs;
+    auto take = [&](const std::string& raw) {
+        std::string path = Resolve(raw, charset);
+        if (path.size() > prefix.size() && path.compare(0, prefix.size(), prefix) == 0)
+            refs.push_back({raw, path.substr(prefix.size())});
+    };
+    size_t i = 0;
+    while (i < cbPage) {
+        const char c = pPage[i];
+        if (c == '=') {
+            // The attribute's name, before the "=" and any blanks.
+            size_t n = i;
+            while (n > 0 && IsBlank(pPage[n - 1]))
+                --n;
+            size_t nameStart = n;
+            while (nameStart > 0 && IsNameChar(pPage[nameStart - 1]))
+                --nameStart;
+            const std::string name(pPage + nameStart, n - nameStart);
+            size_t v = i + 1;
+            while (v < cbPage && IsBlank(pPage[v]))
+                ++v;
+            if (name.empty() || v >= cbPage) {
+                ++i;
+                continue;
+            }
+            size_t begin = v, end;
+            if (pPage[v] == '"' || pPage[v] == '\'') {
+                const void* q = std::memchr(pPage + v + 1, pPage[v], cbPage - v - 1);
+                if (!q) {
+                    ++i;
+                    continue;
+                }
+                begin = v + 1;
+                end = size_t(static_cast<const char*>(q) - pPage);
+            } else {
+                end = v;
+                while (end < cbPage && !IsBlank(pPage[end]) && pPage[end] != '>')
+                    ++end;
+            }
+            const std::string value(pPage + begin, end - begin);
+            if (EqualsNoCase(name, "srcset")) {
+                // Addresses separated by commas, each followed by its size.
+                size_t at = 0;
+                while (at < value.size()) {
+                    size_t comma = value.find(',', at);
+                    if (comma == std::string::npos)
+                        comma = value.size();
+                    size_t a = at;
+                    while (a < comma && IsBlank(value[a]))
+                        ++a;
+                    size_t b = a;
+                    while (b < comma && !IsBlank(value[b]))
+                        ++b;
+                    if (b > a)
+                        take(value.substr(a, b - a));
+                    at = comma + 1;
+                }
+            } else if (!value.empty()) {
+                take(value);
+            }
+            // A style attribute's own url( )s are read next; any other
+            // value is passed over whole.
+            i = EqualsNoCase(name, "style") ? begin : end + 1;
+            continue;
+        }
+        if ((c == 'u' || c == 'U') && i + 4 <= cbPage && (pPage[i + 1] | 0x20) == 'r' &&
+            (pPage[i + 2] | 0x20) == 'l' && pPage[i + 3] == '(') {
+            size_t v = i + 4;
+            while (v < cbPage && IsBlank(pPage[v]))
+                ++v;
+            char close = ')';
+            if (v < cbPage && (pPage[v] == '"' || pPage[v] == '\''))
+                close = pPage[v++];
+            const void* q = std::memchr(pPage + v, close, cbPage - v);
+            if (q) {
+                size_t end = size_t(static_cast<const char*>(q) - pPage);
+                size_t e = end;
+                while (close == ')' && e > v && IsBlank(pPage[e - 1]))
+                    --e;
+                if (e > v)
+                    take(std::string(pPage + v, e - v));
+                i = end + 1;
+                continue;
+            }
+        }
+        ++i;
+    }
+    return refs;
+}

@@ -1,0 +1,28 @@
+// The audit behind halvok-repair --check: the references of a saved page
+// into its folder, resolved as a browser resolves them, so that the caller
+// can tell which of them open no file. Bytes in, names out; no file is read.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+struct FolderReference {
+    std::string raw;  // as the page writes it
+    std::string path; // the file it names, relative to the page's folder on disk
+};
+
+// The page's references into the folder named folder (its name on disk,
+// UTF-8), in the order they stand in the page. A reference is the value of
+// an attribute (quoted or not; each address of a srcset) or of a url( ) in a
+// style: its fragment and query cut off, backslashes read as slashes, the
+// character references &amp; &quot; &apos; &lt; &gt; and &#N; of ASCII read,
+// the page's own letters read in its charset (KOI8-R, UTF-8; on any other
+// page UTF-8 where they form it, else Windows-1251), and every %XX escape
+// decoded (either case of hex digits), its bytes read as UTF-8 where they
+// form it, else as Windows-1251: the system code page of the browser that
+// wrote them, by which the repair writes them into the page. It leads into
+// the folder when, after any leading "./", it begins with the folder's name
+// and a slash.
+std::vector<FolderReference> FindFolderReferences(const char* pPage, size_t cbPage,
+                                                  const std::string& folder);
