@@ -10,7 +10,9 @@
 #include <condition_variable>
 #include <csignal>
 #include <cstdio>
+#include <cerrno>
 #include <cstring>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -118,8 +120,24 @@ struct Item {
     bool bFollowLink;    // named on the command line: a link is followed
     bool bDone = false;  // outcome is set
     bool bTaken = false; // a worker has it, or had it
+    size_t first = 0;    // the first item naming the same file (itself, if none before)
     PageOutcome outcome;
 };
+
+// Marks each item with the first item that names the same file, as the
+// names lead before any page is repaired: a swap gives a page a new file,
+// and a later name of the page must not count as another file then.
+void FindSameFiles(std::vector<Item>* pItems) {
+    std::map<std::pair<dev_t, ino_t>, size_t> seen;
+    for (size_t i = 0; i < pItems->size(); ++i) {
+        Item& item = (*pItems)[i];
+        struct stat st;
+        item.first = i;
+        if (!item.bDone &&
+            (item.bFollowLink ? stat(item.path.c_str(), &st) : lstat(item.path.c_str(), &st)) == 0)
+            item.first = seen.emplace(std::make_pair(st.st_dev, st.st_ino), i).first->second;
+    }
+}
 
 // The signal that asked the run to stop (Ctrl-C, a closed terminal, kill's
 // default), or 0. The pages in hand are finished and reported first.
@@ -130,13 +148,15 @@ void OnStopSignal(int nSignal) {
 }
 
 // Repairs the items on a few threads, each page whole on one of them, and
-// prints their lines in order as they come. Pages that are one file (a name
-// given twice, two hard links) never run at the same time, and in order.
+// prints their lines in order as they come. A file that several items name
+// is repaired once, for the first of them; the others get its outcome.
 class RepairRun {
   public:
     RepairRun(std::vector<Item>* pItems, bool bDryRun) : m_items(*pItems), m_bDryRun(bDryRun) {}
 
-    void Run() {
+    // 0, or the errno of the output's write that failed: the run then took
+    // no new page, and finished the pages in hand.
+    int Run() {
         const size_t nThreads = std::min<size_t>(
             std::max(1u, std::min(4u, std::thread::hardware_concurrency())), m_items.size());
         std::vector<std::thread> threads;
@@ -151,45 +171,35 @@ class RepairRun {
                 break; // stopped before this one began
             lock.unlock();
             std::printf("%s %s\n", Printable(item.path).c_str(), item.outcome.text.c_str());
-            std::fflush(stdout);
+            if (std::fflush(stdout) != 0) {
+                lock.lock();
+                m_outputErr = errno ? errno : EIO;
+                break;
+            }
         }
         for (std::thread& t : threads)
             t.join();
+        return m_outputErr;
     }
 
   private:
-    struct FileId {
-        dev_t dev;
-        ino_t ino;
-        bool operator==(const FileId& o) const { return dev == o.dev && ino == o.ino; }
-    };
-
     void Work() {
         PageRepairer repairer(m_bDryRun);
         std::unique_lock<std::mutex> lock(m_mutex);
-        while (!g_nStopSignal && m_next < m_items.size()) {
+        while (!g_nStopSignal && !m_outputErr && m_next < m_items.size()) {
             Item& item = m_items[m_next++];
             item.bTaken = true;
-            FileId id{};
-            struct stat st;
-            const bool bKnown = (item.bFollowLink ? stat(item.path.c_str(), &st)
-                                                  : lstat(item.path.c_str(), &st)) == 0;
-            if (bKnown) {
-                id = {st.st_dev, st.st_ino};
-                // The same file taken earlier by another thread goes first.
-                m_changed.wait(lock, [&] {
-                    return std::find(m_busy.begin(), m_busy.end(), id) == m_busy.end();
-                });
-                m_busy.push_back(id);
-            }
-            if (!item.bDone) {
+            if (item.first != size_t(&item - m_items.data())) {
+                // Taken earlier, in order: its outcome comes.
+                const Item& first = m_items[item.first];
+                m_changed.wait(lock, [&] { return first.bDone; });
+                item.outcome = first.outcome;
+            } else if (!item.bDone) {
                 lock.unlock();
                 PageOutcome outcome = repairer.Repair(item.path.c_str(), item.bFollowLink);
                 lock.lock();
                 item.outcome = std::move(outcome);
             }
-            if (bKnown)
-                m_busy.erase(std::find(m_busy.begin(), m_busy.end(), id));
             item.bDone = true;
             m_changed.notify_all();
         }
@@ -199,8 +209,8 @@ class RepairRun {
     const bool m_bDryRun;
     std::mutex m_mutex;
     std::condition_variable m_changed;
-    size_t m_next = 0;          // the next item to take
-    std::vector<FileId> m_busy; // the files being repaired
+    size_t m_next = 0;   // the next item to take
+    int m_outputErr = 0; // see Run
 };
 
 } // namespace
@@ -234,6 +244,10 @@ int main(int argc, char** argv) {
     // opening a page under this program's lease must not end it either.
     std::signal(SIGXFSZ, SIG_IGN);
     std::signal(SIGIO, SIG_IGN);
+    // A reader that stops early (| head) must not end the program in the
+    // middle of a write either: the write of a line fails with EPIPE, and
+    // the run stops as for a full disk.
+    std::signal(SIGPIPE, SIG_IGN);
     struct sigaction stop {};
     stop.sa_handler = OnStopSignal;
     stop.sa_flags = SA_RESTART;
@@ -257,7 +271,11 @@ int main(int argc, char** argv) {
         for (const std::string& page : pages)
             items.emplace_back(page, false);
     }
-    RepairRun(&items, bDryRun).Run();
+    FindSameFiles(&items);
+    const int outputErr = RepairRun(&items, bDryRun).Run();
+    if (outputErr != 0)
+        std::fprintf(stderr, "halvok-repair: cannot write the output (%s)\n",
+                     std::strerror(outputErr));
 
     if (const int nSignal = g_nStopSignal) {
         // Ended as the signal ends a program, now that every page in hand is
@@ -270,5 +288,5 @@ int main(int argc, char** argv) {
         bFailed = bFailed || item.outcome.bFailed;
         bWouldChange = bWouldChange || item.outcome.bWouldChange;
     }
-    return bFailed ? 3 : bWouldChange ? 1 : 0;
+    return bFailed || outputErr != 0 ? 3 : bWouldChange ? 1 : 0;
 }
