@@ -73,6 +73,7 @@ const char kHelp[] =
     "                 allows; a page that would change gives \"rewritten: N\n"
     "                 references\", the number of references it would repair\n"
     "  -h, --help     show this text\n"
+    "  --version      show the name and version: halvok-repair " HALVOK_VERSION "\n"
     "  --             the arguments after it are paths, even if they begin with -\n"
     "\n"
     "Exit status:\n"
@@ -216,7 +217,7 @@ class RepairRun {
 } // namespace
 
 int main(int argc, char** argv) {
-    bool bDryRun = false, bHelp = false, bOptions = true;
+    bool bDryRun = false, bHelp = false, bVersion = false, bOptions = true;
     std::vector<std::string> paths;
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
@@ -228,12 +229,18 @@ int main(int argc, char** argv) {
             bDryRun = true;
         } else if (std::strcmp(arg, "-h") == 0 || std::strcmp(arg, "--help") == 0) {
             bHelp = true;
+        } else if (std::strcmp(arg, "--version") == 0) {
+            bVersion = true;
         } else {
             return UsageError(std::string("unknown option ") + arg);
         }
     }
     if (bHelp) {
         std::printf("%s%s", kUsage, kHelp);
+        return 0;
+    }
+    if (bVersion) {
+        std::printf("halvok-repair %s\n", HALVOK_VERSION);
         return 0;
     }
     if (paths.empty())
