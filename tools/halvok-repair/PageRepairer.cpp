@@ -331,13 +331,15 @@ const char* HeldElsewhere(int fd, bool* pbLease, int* pErr) {
 }
 
 // A test seam: the shell command in HALVOK_REPAIR_TEST_HOOK, when set, runs
-// once a page is read and rewritten and before it is written back, so that
-// a test can change, open, move or replace the page at exactly that moment,
-// or hold the page in hand. Only the tests set it.
-void RunTestHook() {
+// with $1 "check" once a page is read and rewritten, before the looks that
+// precede its write-back, and with $1 "swap" after the last look and right
+// before the new file takes the page's place. A test can change, open, move
+// or replace the page at exactly these moments, or hold the page in hand.
+// Only the tests set it; what the command does is its own affair.
+void RunTestHook(const char* pszStage) {
     static const char* const pszHook = std::getenv("HALVOK_REPAIR_TEST_HOOK");
-    if (pszHook && std::system(pszHook) != 0)
-        std::fprintf(stderr, "halvok-repair: test hook failed: %s\n", pszHook);
+    if (pszHook && std::system(("set -- " + std::string(pszStage) + "; " + pszHook).c_str())) {
+    }
 }
 
 } // namespace
@@ -421,7 +423,7 @@ PageOutcome PageRepairer::Repair(const char* pszPath, bool bFollowLink) {
     std::string target;
     if (const char* pszWhy = WhyNotWrite(pszPath, bFollowLink, watch, &target))
         return Skipped(pszWhy);
-    RunTestHook();
+    RunTestHook("check");
     PageOutcome outcome;
     if (st.st_nlink == 1 &&
         ReplaceByNewFile(watch, pszPath, bFollowLink, &target, &outcome) != Replace::NotPossible)
@@ -457,6 +459,7 @@ PageRepairer::Replace PageRepairer::ReplaceByNewFile(const PageWatch& watch, con
         *pOutcome = Skipped(pszWhy);
         return Replace::Failed;
     }
+    RunTestHook("swap");
     switch (temp.Replace(target, watch, &pszWhy, &err)) {
     case TempFile::Swap::Done:
         *pOutcome = Handled("rewritten");
