@@ -65,8 +65,9 @@ bool ScanEscapes(const char* p, const char* end, bool* pbEscape) {
     for (; p < end; ++p) {
         if (*p != '%')
             continue;
-        // Both digits must lie inside the reference.
-        const int32_t value = end - p >= 3 ? HexPairValue(p + 1) : -1;
+        // Both digits must lie inside the reference; 0 stands for no escape
+        // as for %00: the reference stays whole either way.
+        const int32_t value = end - p < 3 ? 0 : HexPairValue(p + 1);
         if (value <= 0)
             return true;
         *pbEscape = *pbEscape || !IsKeptEscape(kKeptEscapes, value);

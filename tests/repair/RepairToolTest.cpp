@@ -99,7 +99,7 @@ TEST_F(RepairToolTest, GoldenPagesThroughTheirFolder) {
 enum Setup {
     kTwin = 1,           // page.htm has a second hard link, twin.htm
     kLocked = 2,         // by the test: locked.htm flock, held.htm a POSIX lock, open.htm open
-    kReadOnlyFolder = 4, // ro/ takes no new file, shut/ cannot be read
+    kReadOnlyFolder = 4, // ro/ takes no new file, ro/ro.htm is read-only, shut/ cannot be read
     kSizeLimit = 8,      // a file-size limit of kGrows's size
     kNobody = 16,        // run as nobody: no lease on the test's files
     kPipeClosed = 32,    // standard output is a pipe whose reader has gone
@@ -120,15 +120,16 @@ struct Case {
 // clang-format off
 const Case kCases[] = {
     {"a folder's regular files with a page's extension, in byte order (no sub-folder, no link, "
-     "whatever it leads to); a named file of any name, a named link followed; a new line in a "
-     "name escaped",
+     "whatever it leads to); a named file of any name, a named link followed; control "
+     "characters in a name escaped",
      {{"d/", ""}, {"d/b.htm", kPage}, {"d/a.HTML", kPage}, {"d/Z.shtml", kPlain},
       {"d/c.Htm", kPage}, {"d/e.mht", kPage}, {"d/f.htm b", kPage}, {"d/g", kPage},
-      {"d/n\nl.htm", kPlain}, {"d/sub.htm/", ""}, {"d/sub.htm/x.htm", kPage},
+      {"d/n\nl.htm", kPlain}, {"d/o\x1F p.htm", kPlain}, {"d/sub.htm/", ""}, {"d/sub.htm/x.htm", kPage},
       {"d/link.htm", "->../t.txt"}, {"t.txt", kPage}, {"notes.txt", kPage},
       {"named.htm", "->notes.txt"}},
      0, "d named.htm", 0,
      "d/Z.shtml unchanged\nd/a.HTML rewritten\nd/b.htm rewritten\nd/n\\nl.htm unchanged\n"
+     "d/o\\x1F p.htm unchanged\n"
      "named.htm rewritten\n",
      {{"d/a.HTML", kFixed}, {"d/b.htm", kFixed}, {"notes.txt", kFixed}}},
     {"dry run: what would change, with counts; exit 1; nothing written (on pages of another "
@@ -162,10 +163,13 @@ const Case kCases[] = {
      {{"page.htm", "=" + kFixed}, {"twin.htm", kFixed},
       {"d/two.htm", "<a href=\"a_files/A\">x</a><img src=\"a_files/B\">"}},
      "sleep 0.1"},
-    {"a page in a folder that takes no new file is written in place; a folder that cannot be "
-     "read: exit 3",
-     {{"ro/", ""}, {"ro/page.htm", kPage}, {"shut/", ""}}, kReadOnlyFolder | kNobody, "ro/page.htm shut", 3,
-     "ro/page.htm rewritten\nshut skipped: Permission denied\n", {{"ro/page.htm", "=" + kFixed}}},
+    {"a page in a folder that takes no new file is written in place; a read-only page, and a "
+     "folder that cannot be read: exit 3",
+     {{"ro/", ""}, {"ro/page.htm", kPage}, {"ro/ro.htm", kPage}, {"shut/", ""}},
+     kReadOnlyFolder | kNobody, "ro shut", 3,
+     "ro/page.htm rewritten\nro/ro.htm skipped: Permission denied\nshut skipped: Permission "
+     "denied\n",
+     {{"ro/page.htm", "=" + kFixed}}},
     {"a failed write in place: the original written back, exit 3",
      {{"page.htm", kGrows}}, kTwin | kSizeLimit, "page.htm", 3,
      "page.htm skipped: write failed (File too large), original restored\n",
@@ -228,6 +232,8 @@ TEST_F(RepairToolTest, Outcomes) {
         for (const auto& e : fs::recursive_directory_iterator(dir))
             fs::permissions(e.path(), fs::perms::all);
         if (c.setup & kReadOnlyFolder) {
+            fs::permissions(dir + "/ro/ro.htm",
+                            fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
             fs::permissions(dir + "/ro", fs::perms::all & ~fs::perms::owner_write &
                                              ~fs::perms::group_write & ~fs::perms::others_write);
             fs::permissions(dir + "/shut", fs::perms::none);

@@ -170,13 +170,13 @@ std::string ErrnoText(int err) {
     return std::strerror(err);
 }
 
-// Reads exactly cb bytes from the start; false on error or early end.
+// Reads exactly cb bytes from the start; false on error or early end. No
+// call here ends with EINTR: every signal this program handles restarts it
+// (SA_RESTART), and the others are ignored or end the program.
 bool ReadWhole(int fd, char* p, size_t cb) {
     size_t done = 0;
     while (done < cb) {
         const ssize_t n = pread(fd, p + done, cb - done, static_cast<off_t>(done));
-        if (n < 0 && errno == EINTR)
-            continue;
         if (n <= 0)
             return false;
         done += static_cast<size_t>(n);
@@ -190,11 +190,8 @@ int WriteWhole(int fd, const char* p, size_t cb) {
     size_t done = 0;
     while (done < cb) {
         const ssize_t n = pwrite(fd, p + done, cb - done, static_cast<off_t>(done));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
+        if (n < 0)
             return errno;
-        }
         if (n == 0)
             return EIO;
         done += static_cast<size_t>(n);
