@@ -47,28 +47,33 @@ bool EqualsIgnoreCase(const char* p, size_t len, const char* pszAscii) {
 }
 
 // Escapes that stay as written in a reference: decoded, a '"' would end the
-// attribute, a '#' start a fragment, a '?' a query, and a '%' be decoded
-// once more by the browser. Each names another file than the escape did.
-const char kKeptEscapes[] = "\"#%?";
+// attribute, a '#' start a fragment, a '?' a query, a '&' a character
+// reference ("x&copy.png" reads as the copyright sign), a '%' be decoded
+// once more, and a control byte (a tab, a new line) be dropped from the
+// address. Each names another file than the escape did.
+const char kKeptEscapes[] = "\"#%&?\x7F"
+                            "\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0A\x0B\x0C\x0D\x0E\x0F"
+                            "\x10\x11\x12\x13\x14\x15\x16\x17\x18\x19\x1A\x1B\x1C\x1D\x1E\x1F";
 
 // What PercentDecode(ref, kKeptEscapes) would make of [p, end): whether it
-// decodes an escape, and whether one of them gives a zero byte.
-void ScanEscapes(const char* p, const char* end, bool* pbEscape, bool* pbZero) {
-    *pbEscape = *pbZero = false;
-    while (p < end) {
-        // HexPairValue stops at the first non-digit, and a quote ends the
-        // reference, so it never looks past end.
-        int32_t value;
-        if (*p == '%' && end - p >= 3 && (value = HexPairValue(p + 1)) >= 0) {
-            if (value == 0)
-                *pbZero = true;
-            else if (!IsKeptEscape(kKeptEscapes, value))
-                *pbEscape = true;
-            p += 3;
-        } else {
-            ++p;
-        }
+// decodes an escape (*pbEscape), and whether the reference must stay whole
+// (the result): one escape gives a zero byte, or a '%' starts no escape the
+// decoder takes, so that decoding around it could make a new escape of it
+// ("%%34%31" would become "%41", which the browser decodes once more).
+bool ScanEscapes(const char* p, const char* end, bool* pbEscape) {
+    *pbEscape = false;
+    for (; p < end; ++p) {
+        if (*p != '%')
+            continue;
+        // Both digits must lie inside the reference; 0 stands for no escape
+        // as for %00: the reference stays whole either way.
+        const int32_t value = end - p < 3 ? 0 : HexPairValue(p + 1);
+        if (value <= 0)
+            return true;
+        *pbEscape = *pbEscape || !IsKeptEscape(kKeptEscapes, value);
+        p += 2;
     }
+    return false;
 }
 
 } // namespace
@@ -186,9 +191,8 @@ PageRepair RewriteSavedPageInto(const char* pPage, int32_t cbPage, PageSink* pSi
         low = close;
         hit = close;
 
-        bool bEscape, bZero;
-        ScanEscapes(open + 1, close, &bEscape, &bZero);
-        if (!bEscape || bZero)
+        bool bEscape;
+        if (ScanEscapes(open + 1, close, &bEscape) || !bEscape)
             continue; // stays as it stands; copied with the next stretch
 
         // The stretch up to and including the opening quote, then the

@@ -58,15 +58,16 @@ bool EndReferenceIn(GrowBuf* pBuf, int32_t start, const char* p, int32_t cb, int
 //
 // Each "_files" outside the references already handled makes the text
 // between the nearest double quotes around it a reference. An escape of
-// '"', '#', '%' or '?' (%22, %23, %25, %3F) stays as written: decoded, it
-// would end the attribute or change the name the reference gives. A
-// reference with at least one other %XX escape has those decoded; then, on
-// a KOI8-R page, translated from Windows-1251 to KOI8-R; on a UTF-8 page,
-// kept as decoded when the bytes already are UTF-8 with a multi-byte
-// sequence, else converted from the ANSI code page to UTF-8. A reference
-// that would decode to a zero byte, and a "_files" with no double quote
-// before or after it, stay as they are. Every other byte is copied
-// unchanged and in order.
+// '"', '#', '%', '&', '?' or a control byte (%22, %23, %25, %26, %3F,
+// %01-%1F, %7F) stays as written: decoded, it would end the attribute or
+// change the name the reference gives. A reference with at least one other
+// %XX escape (upper-case digits) has those decoded; then, on a KOI8-R page,
+// translated from Windows-1251 to KOI8-R; on a UTF-8 page, kept as decoded
+// when the bytes already are UTF-8 with a multi-byte sequence, else
+// converted from the ANSI code page to UTF-8. A reference that would decode
+// to a zero byte, or that holds a '%' starting no such escape, and a
+// "_files" with no double quote before or after it, stay as they are.
+// Every other byte is copied unchanged and in order.
 PageRepair RewriteSavedPageInto(const char* pPage, int32_t cbPage, PageSink* pSink,
                                 int32_t* pcRepaired = nullptr);
 

@@ -87,6 +87,9 @@ check "its halvok-repair repairs a page" \
    [ "$(cat "$W/p.htm")" = "$(printf "<img src=\"p_files/\xC0\xE1.png\">")" ]'
 check "the manual page renders without a warning" \
   '[ -z "$(groff -man -ww -z "$L/share/man/man1/halvok-repair.1" 2>&1)" ]'
+check "its halvok-repair and its manual page's footer tell the version" \
+  '[ "$("$L/bin/halvok-repair" --version)" = "halvok-repair $V" ] &&
+   grep -qx "\.TH HALVOK-REPAIR 1 \"[0-9]*\" \"Halvok $V\" .*" "$L/share/man/man1/halvok-repair.1"'
 
 # A clean clone at another path gives the same bytes.
 if [ -n "$(git -C "$ROOT" status --porcelain -- . ':!docs/example' 2>/dev/null)" ]; then

@@ -24,7 +24,7 @@ TEST(GrowBufAppend, GrowsInFixedStepsOrByTheLengthPlusOne) {
     } cases[] = {
         {0, 0, 100, 0x8000, 0x8000},       {0, 0, 40000, 0x8000, 40001},
         {32700, 32768, 67, 0x8000, 32768}, {32700, 32768, 68, 0x8000, 65536},
-        {4000, 4096, 4200, 4096, 8297},
+        {4000, 4096, 4200, 4096, 8297},    {0, 0, 0x8000, 0x8000, 0x8001},
     };
     for (const auto& c : cases) {
         GrowBufOwner owner;
@@ -109,6 +109,14 @@ TEST(AnsiToUtf8, ConvertsFromCodePage1251) {
         ASSERT_NE(nullptr, utf8);
         EXPECT_STREQ(c.out, utf8.get());
     }
+    // The letters: 0xC0 to 0xFF are U+0410 to U+044F, in order.
+    std::string letters, expected;
+    for (int i = 0; i < 64; ++i) {
+        letters += char(0xC0 + i);
+        expected += {char(0xC0 | (0x410 + i) >> 6), char(0x80 | ((0x410 + i) & 0x3F))};
+    }
+    const std::unique_ptr<char, MallocDeleter> utf8(AnsiToUtf8(letters.c_str()));
+    EXPECT_EQ(expected, utf8 ? utf8.get() : "");
 }
 
 #ifdef _WIN32
@@ -136,7 +144,7 @@ TEST(IsMultiByteUtf8, AcceptsWellFormedTextWithAMultiByteSequence) {
         {"page_files/a.png", false}, {"a\xD0\x9F.png", true},     {"\xF4\x8F\xBF\xBF", true},
         {"\xC0\xE1", false},         {"\xE0\x80\xAF", false},     {"\xF0\x80\x80\xAF", false},
         {"\xED\xA0\x80", false},     {"\xF4\x90\x80\x80", false}, {"\xE2\x82", false},
-        {"\xD0\x9F\x80", false},
+        {"\xD0\x9F\x80", false},     {"\xF0\x90\x80\x80", true},  {"\xF5\x80\x80\x80", false},
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.result, IsMultiByteUtf8(c.text, int32_t(std::strlen(c.text))))

@@ -34,10 +34,11 @@ struct Output {
 };
 
 // Runs the tool in dir; as user nobody when bNobody and root (root writes in
-// any folder), within a file-size limit when cbLimit is set, after the shell
-// command before (which may go on in the background).
+// any folder), within a file-size limit when cbLimit is set, with the test
+// hook (a shell command run before each write-back) when hook is set, its
+// standard output into the shell redirection or pipe stdOut (or kept).
 Output RunTool(const std::string& dir, const std::string& args, bool bNobody = false,
-               size_t cbLimit = 0, const std::string& before = "") {
+               size_t cbLimit = 0, const std::string& hook = "", std::string stdOut = "") {
     std::string tool = HALVOK_REPAIR_TOOL, prefix;
     if (bNobody && geteuid() == 0) {
         tool = dir + "/../halvok-repair"; // a copy within nobody's reach
@@ -46,12 +47,16 @@ Output RunTool(const std::string& dir, const std::string& args, bool bNobody = f
     }
     if (cbLimit)
         prefix = "prlimit --fsize=" + std::to_string(cbLimit) + " " + prefix;
-    const std::string out = dir + ".out", err = dir + ".err"; // beside dir, its own
-    const int status = std::system(("cd '" + dir + "' || exit 99; " + before + prefix + tool + " " +
-                                    args + " >" + out + " 2>" + err + "; s=$?; wait; exit $s")
-                                       .c_str());
-    Output r{ReadWholeFile(out), ReadWholeFile(err), WIFEXITED(status) ? WEXITSTATUS(status) : -1};
-    fs::remove(out), fs::remove(err);
+    if (!hook.empty())
+        prefix = "HALVOK_REPAIR_TEST_HOOK='" + hook + "' " + prefix;
+    const std::string out = dir + ".out", err = dir + ".err", code = dir + ".code"; // its own
+    if (stdOut.empty())
+        stdOut = ">" + out;
+    std::system(("cd '" + dir + "' || exit 99; { " + prefix + tool + " " + args + " 2>" + err +
+                 "; echo $? >" + code + "; } " + stdOut)
+                    .c_str());
+    Output r{ReadWholeFile(out), ReadWholeFile(err), std::atoi(ReadWholeFile(code).c_str())};
+    fs::remove(out), fs::remove(err), fs::remove(code);
     return r;
 }
 
@@ -94,9 +99,11 @@ TEST_F(RepairToolTest, GoldenPagesThroughTheirFolder) {
 enum Setup {
     kTwin = 1,           // page.htm has a second hard link, twin.htm
     kLocked = 2,         // by the test: locked.htm flock, held.htm a POSIX lock, open.htm open
-    kReadOnlyFolder = 4, // ro/ takes no new file, shut/ cannot be read (run as nobody)
+    kReadOnlyFolder = 4, // ro/ takes no new file, ro/ro.htm is read-only, shut/ cannot be read
     kSizeLimit = 8,      // a file-size limit of kGrows's size
-    kReplaced = 16,      // while the new page is written, kPlain is renamed over page.htm
+    kNobody = 16,        // run as nobody: no lease on the test's files
+    kPipeClosed = 32,    // standard output is a pipe whose reader has gone
+    kOutputFull = 64,    // standard output is /dev/full
 };
 
 struct Case {
@@ -105,32 +112,37 @@ struct Case {
     int setup;
     const char* args;
     int exitCode;
-    std::string out;                          // or, with exit code 2, the start of stderr
-    std::map<std::string, std::string> after; // changed files; "=" first: same inode
+    std::string out; // or, with exit code 2 or no output kept, the start of stderr
+    std::map<std::string, std::string> after; // changed files; "=" first: same inode; "-": gone
+    const char* hook = "";                    // run before each write-back
 };
 
 // clang-format off
 const Case kCases[] = {
     {"a folder's regular files with a page's extension, in byte order (no sub-folder, no link, "
-     "whatever it leads to); a named file of any name, a named link followed; a new line in a "
-     "name escaped",
+     "whatever it leads to); a named file of any name, a named link followed; control "
+     "characters in a name escaped",
      {{"d/", ""}, {"d/b.htm", kPage}, {"d/a.HTML", kPage}, {"d/Z.shtml", kPlain},
       {"d/c.Htm", kPage}, {"d/e.mht", kPage}, {"d/f.htm b", kPage}, {"d/g", kPage},
-      {"d/n\nl.htm", kPlain}, {"d/sub.htm/", ""}, {"d/sub.htm/x.htm", kPage},
+      {"d/n\nl.htm", kPlain}, {"d/o\x1F p.htm", kPlain}, {"d/sub.htm/", ""}, {"d/sub.htm/x.htm", kPage},
       {"d/link.htm", "->../t.txt"}, {"t.txt", kPage}, {"notes.txt", kPage},
       {"named.htm", "->notes.txt"}},
      0, "d named.htm", 0,
      "d/Z.shtml unchanged\nd/a.HTML rewritten\nd/b.htm rewritten\nd/n\\nl.htm unchanged\n"
+     "d/o\\x1F p.htm unchanged\n"
      "named.htm rewritten\n",
      {{"d/a.HTML", kFixed}, {"d/b.htm", kFixed}, {"notes.txt", kFixed}}},
-    {"dry run: what would change, with counts; exit 1; nothing written",
-     {{"two.htm", kTwoRefs}, {"one.htm", kPage}, {"plain.htm", kPlain}}, 0,
+    {"dry run: what would change, with counts; exit 1; nothing written (on pages of another "
+     "owner, whose access time cannot be spared)",
+     {{"two.htm", kTwoRefs}, {"one.htm", kPage}, {"plain.htm", kPlain}}, kNobody,
      "-n two.htm one.htm plain.htm", 1,
      "two.htm rewritten: 2 references\none.htm rewritten: 1 reference\nplain.htm unchanged\n", {}},
     {"a dry run that cannot check a locked page: exit 3",
      {{"page.htm", kPage}, {"locked.htm", kPage}}, kLocked, "--dry-run page.htm locked.htm", 3,
      "page.htm rewritten: 1 reference\nlocked.htm skipped: locked by another program\n", {}},
     {"no path: usage on stderr, exit 2", {}, 0, "", 2, "halvok-repair: no PATH given", {}},
+    {"--version: the name and the version from the build", {}, 0, "--version", 0,
+     "halvok-repair " HALVOK_VERSION "\n", {}},
     {"missing pages, pages locked through flock or fcntl, and a page open in another program "
      "(a lease tells it), skipped: exit 3; the others replaced by a new file; a page with a zero "
      "byte is handled",
@@ -141,15 +153,23 @@ const Case kCases[] = {
      "program\nheld.htm skipped: locked by another program\nopen.htm skipped: open in another "
      "program\npage.htm rewritten\nzero.htm skipped: holds a zero byte\n",
      {{"page.htm", kFixed}}},
-    {"the same page named twice, and a page with a second hard link, written in place",
-     {{"page.htm", kPage}, {"two.htm", kTwoRefs}}, kTwin, "two.htm page.htm two.htm", 0,
-     "two.htm rewritten\npage.htm rewritten\ntwo.htm unchanged\n",
+    {"one file under several names (the same name, another spelling, a hard link, a folder's "
+     "entry) is repaired once, each name with its line; a page with a second hard link is "
+     "written in place",
+     {{"page.htm", kPage}, {"d/", ""}, {"d/two.htm", kTwoRefs}}, kTwin,
+     "page.htm page.htm ./page.htm twin.htm page.htm d d/two.htm ./d/two.htm", 0,
+     "page.htm rewritten\npage.htm rewritten\n./page.htm rewritten\ntwin.htm rewritten\n"
+     "page.htm rewritten\nd/two.htm rewritten\nd/two.htm rewritten\n./d/two.htm rewritten\n",
      {{"page.htm", "=" + kFixed}, {"twin.htm", kFixed},
-      {"two.htm", "<a href=\"a_files/A\">x</a><img src=\"a_files/B\">"}}},
-    {"a page in a folder that takes no new file is written in place; a folder that cannot be "
-     "read: exit 3",
-     {{"ro/", ""}, {"ro/page.htm", kPage}, {"shut/", ""}}, kReadOnlyFolder, "ro/page.htm shut", 3,
-     "ro/page.htm rewritten\nshut skipped: Permission denied\n", {{"ro/page.htm", "=" + kFixed}}},
+      {"d/two.htm", "<a href=\"a_files/A\">x</a><img src=\"a_files/B\">"}},
+     "sleep 0.1"},
+    {"a page in a folder that takes no new file is written in place; a read-only page, and a "
+     "folder that cannot be read: exit 3",
+     {{"ro/", ""}, {"ro/page.htm", kPage}, {"ro/ro.htm", kPage}, {"shut/", ""}},
+     kReadOnlyFolder | kNobody, "ro shut", 3,
+     "ro/page.htm rewritten\nro/ro.htm skipped: Permission denied\nshut skipped: Permission "
+     "denied\n",
+     {{"ro/page.htm", "=" + kFixed}}},
     {"a failed write in place: the original written back, exit 3",
      {{"page.htm", kGrows}}, kTwin | kSizeLimit, "page.htm", 3,
      "page.htm skipped: write failed (File too large), original restored\n",
@@ -158,8 +178,35 @@ const Case kCases[] = {
      {{"page.htm", kGrows}}, kSizeLimit, "page.htm", 3,
      "page.htm skipped: write failed (File too large), original kept\n", {}},
     {"a page saved by rename while it is repaired: the file saved stays, exit 3",
-     {{"page.htm", kPage}}, kReplaced, "page.htm", 3,
-     "page.htm skipped: replaced meanwhile\n", {{"page.htm", kPlain}}},
+     {{"page.htm", kPage}, {"new.txt", kPlain}}, 0, "page.htm", 3,
+     "page.htm skipped: replaced meanwhile\n", {{"page.htm", kPlain}, {"new.txt", "-"}},
+     "[ $1 = swap ] && mv new.txt page.htm"},
+    {"a page moved away while it is repaired: nothing written under either name, exit 3",
+     {{"page.htm", kPage}}, 0, "page.htm", 3, "page.htm skipped: moved meanwhile\n",
+     {{"page.htm", "-"}, {"page.htm.bak", kPage}}, "[ $1 = swap ] && mv page.htm page.htm.bak"},
+    {"the same with a second hard link (written in place)",
+     {{"page.htm", kPage}}, kTwin, "page.htm", 3, "page.htm skipped: moved meanwhile\n",
+     {{"page.htm", "-"}, {"page.htm.bak", kPage}, {"twin.htm", kPage}},
+     "mv page.htm page.htm.bak"},
+    {"a page another program opens while it is repaired (the lease breaks): swapped back, "
+     "exit 3",
+     {{"page.htm", kPage}}, 0, "page.htm", 3,
+     "page.htm skipped: opened by another program meanwhile\n", {{"page.htm", "=" + kPage}},
+     "[ $1 = swap ] && timeout 0.2 cat page.htm"},
+    {"a page appended to while it is repaired, without a lease: the text added stays, exit 3",
+     {{"page.htm", kPage}}, kNobody, "page.htm", 3, "page.htm skipped: changed meanwhile\n",
+     {{"page.htm", "=" + kPage + "more\n"}}, "echo more >>page.htm"},
+    {"a page whose mode changes while it is repaired (its change time): the mode stays, exit 3",
+     {{"page.htm", kPage}}, 0, "page.htm", 3, "page.htm skipped: changed meanwhile\n",
+     {{"page.htm", "=" + kPage}}, "[ $1 = check ] && chmod 600 page.htm"},
+    {"the output's reader gone: the page in hand finished, the error on stderr, exit 3",
+     {{"page.htm", kPage}}, kPipeClosed, "page.htm", 3,
+     "halvok-repair: cannot write the output (Broken pipe)\n", {{"page.htm", kFixed}},
+     "sleep 0.2"},
+    {"the output's disk full: the same",
+     {{"page.htm", kPage}}, kOutputFull, "page.htm", 3,
+     "halvok-repair: cannot write the output (No space left on device)\n",
+     {{"page.htm", kFixed}}},
 };
 // clang-format on
 
@@ -181,6 +228,8 @@ TEST_F(RepairToolTest, Outcomes) {
         for (const auto& e : fs::recursive_directory_iterator(dir))
             fs::permissions(e.path(), fs::perms::all);
         if (c.setup & kReadOnlyFolder) {
+            fs::permissions(dir + "/ro/ro.htm",
+                            fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
             fs::permissions(dir + "/ro", fs::perms::all & ~fs::perms::owner_write &
                                              ~fs::perms::group_write & ~fs::perms::others_write);
             fs::permissions(dir + "/shut", fs::perms::none);
@@ -201,32 +250,33 @@ TEST_F(RepairToolTest, Outcomes) {
         struct flock lock {};
         lock.l_type = F_WRLCK;
         ASSERT_TRUE(!(c.setup & kLocked) || held < 0 || fcntl(held, F_SETLK, &lock) == 0);
-        // The new page's write waits a second, while another file is renamed
-        // over the page (the leak check does not work under strace).
-        std::ofstream(dir + ".new", std::ios::binary) << kPlain;
-        const Output r = RunTool(
-            dir, c.args, c.setup & kReadOnlyFolder, c.setup & kSizeLimit ? kGrows.size() : 0,
-            c.setup & kReplaced
-                ? "(sleep 0.3; mv ../" + fs::path(dir).filename().string() +
-                      ".new page.htm) & ASAN_OPTIONS=detect_leaks=0 strace -f -o /dev/null "
-                      "-e trace=pwritev -e inject=pwritev:delay_enter=1000000 "
-                : "");
-        fs::remove(dir + ".new");
+        const Output r = RunTool(dir, c.args, c.setup & kNobody,
+                                 c.setup & kSizeLimit ? kGrows.size() : 0, c.hook,
+                                 c.setup & kPipeClosed   ? "| true"
+                                 : c.setup & kOutputFull ? ">/dev/full"
+                                                         : "");
         close(locked);
         close(held);
         close(other);
         EXPECT_EQ(c.exitCode, r.exitCode);
-        EXPECT_EQ(c.out, c.exitCode == 2 ? r.err.substr(0, c.out.size()) : r.out) << r.err;
-        size_t nAfter = 0;
+        const bool bErr = c.exitCode == 2 || c.setup & (kPipeClosed | kOutputFull);
+        EXPECT_EQ(c.out, bErr ? r.err.substr(0, c.out.size()) : r.out) << r.err;
+        size_t nAfter = 0, nNew = 0, nGone = 0;
+        for (const auto& [name, bytes] : c.after) {
+            nGone += bytes == "-";
+            EXPECT_TRUE(bytes != "-" || !fs::exists(dir + "/" + name)) << "not gone: " << name;
+        }
         for (const auto& e : fs::recursive_directory_iterator(dir)) {
             const std::string path = e.path().string(), name = path.substr(dir.size() + 1);
-            ASSERT_TRUE(before.count(path)) << "left behind: " << name;
-            const auto& [was, bytes] = before.at(path);
+            const auto changed = c.after.find(name);
+            const auto old = before.find(path);
+            ASSERT_TRUE(old != before.end() || changed != c.after.end()) << "left behind: " << name;
             struct stat st;
             lstat(path.c_str(), &st);
             ++nAfter;
-            auto changed = c.after.find(name);
+            nNew += old == before.end();
             if (changed == c.after.end()) { // untouched: bytes and times
+                const auto& [was, bytes] = old->second;
                 EXPECT_TRUE(S_ISDIR(st.st_mode) || (st.st_mtim.tv_nsec == was.st_mtim.tv_nsec &&
                                                     st.st_ctim.tv_nsec == was.st_ctim.tv_nsec))
                     << name;
@@ -235,9 +285,12 @@ TEST_F(RepairToolTest, Outcomes) {
             }
             const bool bSameInode = changed->second[0] == '=';
             EXPECT_TRUE(ReadWholeFile(path) == changed->second.substr(bSameInode)) << name;
-            EXPECT_EQ(bSameInode || !c.files.count(name), st.st_ino == was.st_ino) << name;
+            if (old != before.end()) {
+                EXPECT_EQ(bSameInode || !c.files.count(name), st.st_ino == old->second.first.st_ino)
+                    << name;
+            }
         }
-        EXPECT_EQ(before.size(), nAfter); // none lost
+        EXPECT_EQ(before.size() - nGone + nNew, nAfter); // none lost
     }
 }
 
@@ -270,10 +323,18 @@ TEST_F(RepairToolTest, CtrlCEndsTheRunWithALineForEveryPageRepaired) {
     }
 }
 
-// A replaced page keeps its mode, its owner and its extended attributes.
+// A replaced page keeps its mode, its owner and its extended attributes, and
+// gains none: not the access list that its folder's default list gives a
+// new file.
 TEST_F(RepairToolTest, ReplacedPageKeepsModeOwnerAndAttributes) {
     const std::string page = m_dir + "/page.htm";
     std::ofstream(page, std::ios::binary) << kPage;
+    // The folder's default list, as the kernel stores it: a version, then
+    // (tag, permissions, id) for the owner, user 65534, the group, the mask
+    // and the others.
+    const uint32_t acl[] = {2,   0x60001, ~0u, 0x40002, 65534, 0x40004,
+                            ~0u, 0x40010, ~0u, 0x40020, ~0u};
+    const bool bAcl = setxattr(m_dir.c_str(), "system.posix_acl_default", acl, sizeof acl, 0) == 0;
     ASSERT_EQ(0, chmod(page.c_str(), 0640));
     const uid_t owner = geteuid() == 0 ? 65534 : geteuid();
     ASSERT_EQ(0, chown(page.c_str(), owner, owner == geteuid() ? getegid() : owner));
@@ -289,6 +350,7 @@ TEST_F(RepairToolTest, ReplacedPageKeepsModeOwnerAndAttributes) {
     char value[8];
     EXPECT_TRUE(!bAttrs || (getxattr(page.c_str(), "user.origin", value, sizeof value) == 1 &&
                             getxattr(page.c_str(), "user.referrer", value, sizeof value) == 0));
+    EXPECT_TRUE(!bAcl || getxattr(page.c_str(), "system.posix_acl_access", nullptr, 0) < 0);
 }
 
 } // namespace

@@ -78,9 +78,8 @@ int PagePieces::WriteTo(int fd) const {
         first += n;
         // A short write leaves the rest of the batch to the next call.
         for (iovec* next = iov; n > 0;) {
+            // No EINTR: halvok-repair's signal handlers restart the call.
             const ssize_t written = pwritev(fd, next, n, offset);
-            if (written < 0 && errno == EINTR)
-                continue;
             if (written < 0)
                 return errno;
             if (written == 0)

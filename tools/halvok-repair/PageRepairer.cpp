@@ -41,6 +41,10 @@ bool SameFile(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
+bool SameTime(const struct timespec& a, const struct timespec& b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
 // A new file beside the page that is to replace it. Where the file system
 // can, it has no name until just before it replaces the page, so that even
 // a kill leaves none behind; elsewhere it is made with a hidden name. Either
@@ -76,21 +80,29 @@ class TempFile {
     const std::string& Path() const { return m_stuck; }
 
     // Puts the file in the place of target, which must still name the page
-    // that was read (st). Where the file system can swap two names at once,
-    // the two are swapped and what comes out is looked at: a file saved
-    // there meanwhile goes back at once. Done, Moved (target named another
-    // file; nothing changed), Failed with *pErr the errno of the step that
-    // failed, or Stuck: the file saved meanwhile could not be swapped back,
-    // and stays under the name Path() now gives (the new page is in target).
-    enum class Swap { Done, Moved, Failed, Stuck };
-    Swap Replace(const std::string& target, const struct stat& st, int* pErr) {
+    // that was read and which nobody may have touched (watch). Where the file
+    // system can swap two names at once, the two are swapped and what comes
+    // out is looked at: a file saved there meanwhile goes back at once, and
+    // so does the page when it was opened or changed meanwhile. Done;
+    // Moved (target names no file) or Replaced (another file): nothing
+    // changed; Touched: the page is back in its place, *ppszWhy says why;
+    // Failed with *pErr the errno of the step that failed; or Stuck: the file
+    // that came out of target (*ppszWhy says why it must go back) could not
+    // be swapped back, and stays under the name Path() now gives (the new
+    // page is in target).
+    enum class Swap { Done, Moved, Replaced, Touched, Failed, Stuck };
+    Swap Replace(const std::string& target, const PageWatch& watch, const char** ppszWhy,
+                 int* pErr) {
         if (m_path.empty() && !Name()) {
             *pErr = errno;
             return Swap::Failed;
         }
         struct stat out;
         if (renameat2(AT_FDCWD, m_path.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE) == 0) {
-            if (lstat(m_path.c_str(), &out) == 0 && SameFile(out, st)) {
+            const bool bPage = lstat(m_path.c_str(), &out) == 0 && SameFile(out, watch.st);
+            // The swap itself sets the page's change time.
+            *ppszWhy = bPage ? watch.Touched(false) : "replaced meanwhile";
+            if (bPage && !*ppszWhy) {
                 unlink(m_path.c_str()); // the old page
                 Forget();
                 return Swap::Done;
@@ -103,15 +115,19 @@ class TempFile {
                 Forget();
                 return Swap::Stuck;
             }
-            return Swap::Moved;
+            return bPage ? Swap::Touched : Swap::Replaced;
         }
+        if (errno == ENOENT && lstat(target.c_str(), &out) != 0)
+            return Swap::Moved;
         if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) {
             *pErr = errno;
             return Swap::Failed;
         }
         // No swap here: the page's place is checked just before the rename.
-        if (lstat(target.c_str(), &out) != 0 || !SameFile(out, st))
+        if (lstat(target.c_str(), &out) != 0)
             return Swap::Moved;
+        if (!SameFile(out, watch.st))
+            return Swap::Replaced;
         if (rename(m_path.c_str(), target.c_str()) != 0) {
             *pErr = errno;
             return Swap::Failed;
@@ -154,13 +170,13 @@ std::string ErrnoText(int err) {
     return std::strerror(err);
 }
 
-// Reads exactly cb bytes from the start; false on error or early end.
+// Reads exactly cb bytes from the start; false on error or early end. No
+// call here ends with EINTR: every signal this program handles restarts it
+// (SA_RESTART), and the others are ignored or end the program.
 bool ReadWhole(int fd, char* p, size_t cb) {
     size_t done = 0;
     while (done < cb) {
         const ssize_t n = pread(fd, p + done, cb - done, static_cast<off_t>(done));
-        if (n < 0 && errno == EINTR)
-            continue;
         if (n <= 0)
             return false;
         done += static_cast<size_t>(n);
@@ -174,11 +190,8 @@ int WriteWhole(int fd, const char* p, size_t cb) {
     size_t done = 0;
     while (done < cb) {
         const ssize_t n = pwrite(fd, p + done, cb - done, static_cast<off_t>(done));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
+        if (n < 0)
             return errno;
-        }
         if (n == 0)
             return EIO;
         done += static_cast<size_t>(n);
@@ -242,19 +255,38 @@ bool CopyAttributes(int from, int to) {
 
 // The path whose name the new file must take: pszPath itself, or, when it is
 // a symbolic link to be followed, the file it leads to. Empty when neither
-// names the file that was opened (it was replaced or moved meanwhile).
-std::string ReplaceTarget(const char* pszPath, const struct stat& st, bool bFollowLink) {
+// names the file that was opened, with *ppszWhy saying why: the name names
+// no file now (moved meanwhile) or another one (replaced meanwhile).
+std::string ReplaceTarget(const char* pszPath, const struct stat& st, bool bFollowLink,
+                          const char** ppszWhy) {
+    *ppszWhy = "moved meanwhile";
     struct stat named;
     if (lstat(pszPath, &named) != 0)
         return std::string();
     if (SameFile(named, st))
         return pszPath;
+    *ppszWhy = "replaced meanwhile";
     if (!bFollowLink || !S_ISLNK(named.st_mode))
         return std::string();
     std::unique_ptr<char, MallocDeleter> real(realpath(pszPath, nullptr));
-    if (!real || lstat(real.get(), &named) != 0 || !SameFile(named, st))
+    if (!real || lstat(real.get(), &named) != 0) {
+        *ppszWhy = "moved meanwhile";
+        return std::string();
+    }
+    if (!SameFile(named, st))
         return std::string();
     return real.get();
+}
+
+// Null when the page may be written back now: nobody has opened or changed
+// it, and its path still names it (*pTarget gets the path to write to).
+// Else the reason to leave it.
+const char* WhyNotWrite(const char* pszPath, bool bFollowLink, const PageWatch& watch,
+                        std::string* pTarget) {
+    // The name first: a rename sets the change time too.
+    const char* pszWhy;
+    *pTarget = ReplaceTarget(pszPath, watch.st, bFollowLink, &pszWhy);
+    return pTarget->empty() ? pszWhy : watch.Touched();
 }
 
 PageOutcome Handled(std::string text) {
@@ -295,7 +327,29 @@ const char* HeldElsewhere(int fd, bool* pbLease, int* pErr) {
     return nullptr;
 }
 
+// A test seam: the shell command in HALVOK_REPAIR_TEST_HOOK, when set, runs
+// with $1 "check" once a page is read and rewritten, before the looks that
+// precede its write-back, and with $1 "swap" after the last look and right
+// before the new file takes the page's place. A test can change, open, move
+// or replace the page at exactly these moments, or hold the page in hand.
+// Only the tests set it; what the command does is its own affair.
+void RunTestHook(const char* pszStage) {
+    static const char* const pszHook = std::getenv("HALVOK_REPAIR_TEST_HOOK");
+    if (pszHook && std::system(("set -- " + std::string(pszStage) + "; " + pszHook).c_str())) {
+    }
+}
+
 } // namespace
+
+const char* PageWatch::Touched(bool bCtime) const {
+    if (bLease && fcntl(fd, F_GETLEASE) != F_WRLCK)
+        return "opened by another program meanwhile";
+    struct stat now;
+    if (fstat(fd, &now) != 0 || now.st_size != st.st_size || !SameTime(now.st_mtim, st.st_mtim) ||
+        (bCtime && !SameTime(now.st_ctim, st.st_ctim)))
+        return "changed meanwhile";
+    return nullptr;
+}
 
 PageRepairer::~PageRepairer() {
     std::free(m_page);
@@ -358,26 +412,32 @@ PageOutcome PageRepairer::Repair(const char* pszPath, bool bFollowLink) {
                     (cRepaired == 1 ? " reference" : " references"),
                 false, true};
 
-    // From here on the page must still be the file its path names, and,
-    // under a lease, nobody may have opened it: a program that did would
-    // otherwise go on with a file that is no longer the page.
-    if (bLease && fcntl(file.Get(), F_GETLEASE) != F_WRLCK)
-        return Skipped("opened by another program meanwhile");
-    const std::string target = ReplaceTarget(pszPath, st, bFollowLink);
-    if (target.empty())
-        return Skipped("replaced meanwhile");
+    // From here on the page must still be the file its path names, and
+    // nobody may have opened or changed it: a program that did would
+    // otherwise go on with a file that is no longer the page, or lose what
+    // it wrote. Looked at now, and again right before each write.
+    const PageWatch watch{file.Get(), st, bLease};
+    std::string target;
+    if (const char* pszWhy = WhyNotWrite(pszPath, bFollowLink, watch, &target))
+        return Skipped(pszWhy);
+    RunTestHook("check");
     PageOutcome outcome;
     if (st.st_nlink == 1 &&
-        ReplaceByNewFile(file.Get(), st, target, &outcome) != Replace::NotPossible)
+        ReplaceByNewFile(watch, pszPath, bFollowLink, &target, &outcome) != Replace::NotPossible)
         return outcome;
     // A rename would part the page from its other names, or there is no new
     // file to rename.
+    if (const char* pszWhy = WhyNotWrite(pszPath, bFollowLink, watch, &target))
+        return Skipped(pszWhy);
     return WriteInPlace(file.Get(), size);
 }
 
-PageRepairer::Replace PageRepairer::ReplaceByNewFile(int fd, const struct stat& st,
-                                                     const std::string& target,
+PageRepairer::Replace PageRepairer::ReplaceByNewFile(const PageWatch& watch, const char* pszPath,
+                                                     bool bFollowLink, std::string* pTarget,
                                                      PageOutcome* pOutcome) {
+    const std::string& target = *pTarget;
+    const int fd = watch.fd;
+    const struct stat& st = watch.st;
     TempFile temp;
     if (!temp.Create(target))
         return Replace::NotPossible;
@@ -390,16 +450,30 @@ PageRepairer::Replace PageRepairer::ReplaceByNewFile(int fd, const struct stat& 
         *pOutcome = Skipped("write failed (" + ErrnoText(err) + "), original kept");
         return Replace::Failed;
     }
-    switch (temp.Replace(target, st, &err)) {
+    // Writing the new file took time: the page is looked at again.
+    const char* pszWhy = WhyNotWrite(pszPath, bFollowLink, watch, pTarget);
+    if (pszWhy) {
+        *pOutcome = Skipped(pszWhy);
+        return Replace::Failed;
+    }
+    RunTestHook("swap");
+    switch (temp.Replace(target, watch, &pszWhy, &err)) {
     case TempFile::Swap::Done:
         *pOutcome = Handled("rewritten");
         return Replace::Done;
     case TempFile::Swap::Moved:
+        *pOutcome = Skipped("moved meanwhile");
+        return Replace::Failed;
+    case TempFile::Swap::Replaced:
         *pOutcome = Skipped("replaced meanwhile");
         return Replace::Failed;
+    case TempFile::Swap::Touched:
+        *pOutcome = Skipped(pszWhy);
+        return Replace::Failed;
     case TempFile::Swap::Stuck:
-        *pOutcome = Skipped("replaced meanwhile; the file saved there could not be put back (" +
-                            ErrnoText(err) + ") and is now " + temp.Path());
+        *pOutcome =
+            Skipped(std::string(pszWhy) + "; the file that was there could not be put back (" +
+                    ErrnoText(err) + ") and is now " + temp.Path());
         return Replace::Failed;
     case TempFile::Swap::Failed:
         break;

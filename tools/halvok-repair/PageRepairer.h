@@ -16,6 +16,23 @@ struct PageOutcome {
     bool bWouldChange = false; // a dry run found references to repair
 };
 
+// The open page as it was read, to tell whether another program has touched
+// it since. Under a write lease the kernel tells of any open by another
+// program: it breaks the lease (sending the lease-break signal, which
+// halvok-repair ignores) and from then on reports the lease as being given
+// up. Without a lease (a page of another owner, a file system without
+// leases) a change shows in the page's size and times.
+struct PageWatch {
+    int fd;
+    struct stat st; // as read
+    bool bLease;    // a write lease is held on fd
+
+    // Null while nobody has opened or changed the page, else the reason to
+    // leave it. bCtime: whether the change time counts (a rename of the page
+    // sets it).
+    const char* Touched(bool bCtime = true) const;
+};
+
 class PageRepairer {
   public:
     // In a dry run nothing is written: Repair reports what would change.
@@ -49,8 +66,9 @@ class PageRepairer {
 
   private:
     enum class Replace { Done, NotPossible, Failed };
-    Replace ReplaceByNewFile(int fd, const struct stat& st, const std::string& target,
-                             PageOutcome* pOutcome);
+    // *pTarget: the path to replace, looked up again right before the swap.
+    Replace ReplaceByNewFile(const PageWatch& watch, const char* pszPath, bool bFollowLink,
+                             std::string* pTarget, PageOutcome* pOutcome);
     PageOutcome WriteInPlace(int fd, size_t cbOld);
 
     bool m_bDryRun;

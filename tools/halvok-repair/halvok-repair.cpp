@@ -10,7 +10,9 @@
 #include <condition_variable>
 #include <csignal>
 #include <cstdio>
+#include <cerrno>
 #include <cstring>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -25,9 +27,11 @@ const char kUsage[] = "usage: halvok-repair [-n] PATH...\n";
 const char kHelp[] =
     "Repairs the percent-escaped references of saved web pages: a reference into\n"
     "a page's \"_files\" folder becomes the literal name, in the page's charset.\n"
-    "Escapes of '\"', '#', '%' and '?' (%22, %23, %25, %3F) stay as written:\n"
-    "decoded, they would end the attribute or change the file the reference\n"
-    "names.\n"
+    "Escapes of '\"', '#', '%', '&', '?' and of the control bytes (%22, %23, %25,\n"
+    "%26, %3F, %01-%1F, %7F) stay as written: decoded, they would end the\n"
+    "attribute or change the file the reference names. A reference that holds\n"
+    "a '%' starting no escape of two upper-case hex digits, or an escape of a\n"
+    "zero byte (%00), is left whole.\n"
     "\n"
     "A PATH that is a folder stands for its pages, one level deep: the entries\n"
     "that are regular files themselves (not links, wherever they lead) and whose\n"
@@ -52,12 +56,25 @@ const char kHelp[] =
     "A page that another program holds is skipped: one locked through flock,\n"
     "fcntl or lockf, and, where the system grants this program a write lease\n"
     "(on pages it owns, or to root), one that another program has open at all.\n"
-    "A page that is saved by rename meanwhile (its path names another file by\n"
-    "the time the new page is ready), or that another program opens meanwhile,\n"
-    "is skipped too: the other program's file is left alone.\n"
+    "A page is written back only while nothing else has touched it since it was\n"
+    "read: looked at again right before the new file takes its place (and right\n"
+    "after, while the new page can still be taken back) and before a write in\n"
+    "place. Otherwise nothing is written and the line says why: \"opened by\n"
+    "another program meanwhile\" (the lease tells), \"changed meanwhile\" (its\n"
+    "size, modification or change time differs: where no lease can be taken),\n"
+    "\"moved meanwhile\" (its path names no file: the file is not written under\n"
+    "its new name) or \"replaced meanwhile\" (saved by rename: the file saved\n"
+    "stays).\n"
+    "\n"
+    "One file under several names (a name given twice, a second hard link, a\n"
+    "folder's page named also by itself) is repaired once, as the names lead\n"
+    "when the run starts; each name gets its line, with that repair's outcome.\n"
     "\n"
     "Ctrl-C and the other stopping signals let the pages at hand finish and\n"
-    "print their lines; then the program ends as the signal ends it.\n"
+    "print their lines; then the program ends as the signal ends it. When the\n"
+    "output cannot be written (a reader that stopped early, a full disk), no\n"
+    "new page is taken, the pages at hand are finished, a message goes to\n"
+    "standard error and the exit status is 3. SIGPIPE is ignored.\n"
     "\n"
     "One line per page: its path, then \"rewritten\", \"unchanged\" or \"skipped:\n"
     "REASON\" (a locked, open, missing, unreadable or unwritable page, one that\n"
@@ -69,6 +86,7 @@ const char kHelp[] =
     "                 allows; a page that would change gives \"rewritten: N\n"
     "                 references\", the number of references it would repair\n"
     "  -h, --help     show this text\n"
+    "  --version      show the name and version: halvok-repair " HALVOK_VERSION "\n"
     "  --             the arguments after it are paths, even if they begin with -\n"
     "\n"
     "Exit status:\n"
@@ -77,8 +95,9 @@ const char kHelp[] =
     "  1  with --dry-run, no failure and some page would change\n"
     "  2  a usage error (no PATH, an unknown option)\n"
     "  3  some PATH or page was skipped for a failure: missing, unreadable,\n"
-    "     unwritable, held by another program, saved meanwhile, or a write that\n"
-    "     failed (the original kept or written back)\n";
+    "     unwritable, held by another program, opened, changed, moved or replaced\n"
+    "     meanwhile, or a write that failed (the original kept or written back);\n"
+    "     or the output could not be written\n";
 
 int UsageError(const std::string& problem) {
     std::fprintf(stderr, "halvok-repair: %s\n%sTry 'halvok-repair --help'.\n", problem.c_str(),
@@ -116,8 +135,24 @@ struct Item {
     bool bFollowLink;    // named on the command line: a link is followed
     bool bDone = false;  // outcome is set
     bool bTaken = false; // a worker has it, or had it
+    size_t first = 0;    // the first item naming the same file (itself, if none before)
     PageOutcome outcome;
 };
+
+// Marks each item with the first item that names the same file, as the
+// names lead before any page is repaired: a swap gives a page a new file,
+// and a later name of the page must not count as another file then.
+void FindSameFiles(std::vector<Item>* pItems) {
+    std::map<std::pair<dev_t, ino_t>, size_t> seen;
+    for (size_t i = 0; i < pItems->size(); ++i) {
+        Item& item = (*pItems)[i];
+        struct stat st;
+        item.first = i;
+        if (!item.bDone &&
+            (item.bFollowLink ? stat(item.path.c_str(), &st) : lstat(item.path.c_str(), &st)) == 0)
+            item.first = seen.emplace(std::make_pair(st.st_dev, st.st_ino), i).first->second;
+    }
+}
 
 // The signal that asked the run to stop (Ctrl-C, a closed terminal, kill's
 // default), or 0. The pages in hand are finished and reported first.
@@ -128,13 +163,15 @@ void OnStopSignal(int nSignal) {
 }
 
 // Repairs the items on a few threads, each page whole on one of them, and
-// prints their lines in order as they come. Pages that are one file (a name
-// given twice, two hard links) never run at the same time, and in order.
+// prints their lines in order as they come. A file that several items name
+// is repaired once, for the first of them; the others get its outcome.
 class RepairRun {
   public:
     RepairRun(std::vector<Item>* pItems, bool bDryRun) : m_items(*pItems), m_bDryRun(bDryRun) {}
 
-    void Run() {
+    // 0, or the errno of the output's write that failed: the run then took
+    // no new page, and finished the pages in hand.
+    int Run() {
         const size_t nThreads = std::min<size_t>(
             std::max(1u, std::min(4u, std::thread::hardware_concurrency())), m_items.size());
         std::vector<std::thread> threads;
@@ -149,45 +186,35 @@ class RepairRun {
                 break; // stopped before this one began
             lock.unlock();
             std::printf("%s %s\n", Printable(item.path).c_str(), item.outcome.text.c_str());
-            std::fflush(stdout);
+            if (std::fflush(stdout) != 0) {
+                lock.lock();
+                m_outputErr = errno ? errno : EIO;
+                break;
+            }
         }
         for (std::thread& t : threads)
             t.join();
+        return m_outputErr;
     }
 
   private:
-    struct FileId {
-        dev_t dev;
-        ino_t ino;
-        bool operator==(const FileId& o) const { return dev == o.dev && ino == o.ino; }
-    };
-
     void Work() {
         PageRepairer repairer(m_bDryRun);
         std::unique_lock<std::mutex> lock(m_mutex);
-        while (!g_nStopSignal && m_next < m_items.size()) {
+        while (!g_nStopSignal && !m_outputErr && m_next < m_items.size()) {
             Item& item = m_items[m_next++];
             item.bTaken = true;
-            FileId id{};
-            struct stat st;
-            const bool bKnown = (item.bFollowLink ? stat(item.path.c_str(), &st)
-                                                  : lstat(item.path.c_str(), &st)) == 0;
-            if (bKnown) {
-                id = {st.st_dev, st.st_ino};
-                // The same file taken earlier by another thread goes first.
-                m_changed.wait(lock, [&] {
-                    return std::find(m_busy.begin(), m_busy.end(), id) == m_busy.end();
-                });
-                m_busy.push_back(id);
-            }
-            if (!item.bDone) {
+            if (item.first != size_t(&item - m_items.data())) {
+                // Taken earlier, in order: its outcome comes.
+                const Item& first = m_items[item.first];
+                m_changed.wait(lock, [&] { return first.bDone; });
+                item.outcome = first.outcome;
+            } else if (!item.bDone) {
                 lock.unlock();
                 PageOutcome outcome = repairer.Repair(item.path.c_str(), item.bFollowLink);
                 lock.lock();
                 item.outcome = std::move(outcome);
             }
-            if (bKnown)
-                m_busy.erase(std::find(m_busy.begin(), m_busy.end(), id));
             item.bDone = true;
             m_changed.notify_all();
         }
@@ -197,14 +224,14 @@ class RepairRun {
     const bool m_bDryRun;
     std::mutex m_mutex;
     std::condition_variable m_changed;
-    size_t m_next = 0;          // the next item to take
-    std::vector<FileId> m_busy; // the files being repaired
+    size_t m_next = 0;   // the next item to take
+    int m_outputErr = 0; // see Run
 };
 
 } // namespace
 
 int main(int argc, char** argv) {
-    bool bDryRun = false, bHelp = false, bOptions = true;
+    bool bDryRun = false, bHelp = false, bVersion = false, bOptions = true;
     std::vector<std::string> paths;
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
@@ -216,12 +243,18 @@ int main(int argc, char** argv) {
             bDryRun = true;
         } else if (std::strcmp(arg, "-h") == 0 || std::strcmp(arg, "--help") == 0) {
             bHelp = true;
+        } else if (std::strcmp(arg, "--version") == 0) {
+            bVersion = true;
         } else {
             return UsageError(std::string("unknown option ") + arg);
         }
     }
     if (bHelp) {
         std::printf("%s%s", kUsage, kHelp);
+        return 0;
+    }
+    if (bVersion) {
+        std::printf("halvok-repair %s\n", HALVOK_VERSION);
         return 0;
     }
     if (paths.empty())
@@ -232,6 +265,10 @@ int main(int argc, char** argv) {
     // opening a page under this program's lease must not end it either.
     std::signal(SIGXFSZ, SIG_IGN);
     std::signal(SIGIO, SIG_IGN);
+    // A reader that stops early (| head) must not end the program in the
+    // middle of a write either: the write of a line fails with EPIPE, and
+    // the run stops as for a full disk.
+    std::signal(SIGPIPE, SIG_IGN);
     struct sigaction stop {};
     stop.sa_handler = OnStopSignal;
     stop.sa_flags = SA_RESTART;
@@ -255,7 +292,11 @@ int main(int argc, char** argv) {
         for (const std::string& page : pages)
             items.emplace_back(page, false);
     }
-    RepairRun(&items, bDryRun).Run();
+    FindSameFiles(&items);
+    const int outputErr = RepairRun(&items, bDryRun).Run();
+    if (outputErr != 0)
+        std::fprintf(stderr, "halvok-repair: cannot write the output (%s)\n",
+                     std::strerror(outputErr));
 
     if (const int nSignal = g_nStopSignal) {
         // Ended as the signal ends a program, now that every page in hand is
@@ -268,5 +309,5 @@ int main(int argc, char** argv) {
         bFailed = bFailed || item.outcome.bFailed;
         bWouldChange = bWouldChange || item.outcome.bWouldChange;
     }
-    return bFailed ? 3 : bWouldChange ? 1 : 0;
+    return bFailed || outputErr != 0 ? 3 : bWouldChange ? 1 : 0;
 }
