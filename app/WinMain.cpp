@@ -7,6 +7,7 @@ static CMainApp theApp;
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR /*lpCmdLine*/,
                    int nCmdShow) {
     // The tail is cut from the full command line here rather than taken from
-    // the C runtime, so that it follows one rule whichever runtime is linked.
-    return AfxWinMain(hInstance, hPrevInstance, AfxCmdLineTail(GetCommandLineA()), nCmdShow);
+    // the C runtime, so that it follows one rule whichever runtime is linked,
+    // and in UTF-16, so that a path in any script reaches the intake whole.
+    return AfxWinMain(hInstance, hPrevInstance, AfxCmdLineTail(GetCommandLineW()), nCmdShow);
 }
