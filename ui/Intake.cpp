@@ -181,7 +181,9 @@ void CMainDlg::AddCmdLine() {
         GateHold hold;
         ForEachCmdLinePath(
             g_pMainApp ? g_pMainApp->m_lpCmdLine : nullptr,
-            [](const wchar_t* pszPath, void* pDlg) { static_cast<CMainDlg*>(pDlg)->AddPath(pszPath); },
+            [](const wchar_t* pszPath, void* pDlg) {
+                static_cast<CMainDlg*>(pDlg)->AddPath(pszPath);
+            },
             this);
     }
     // Only posted answers can lower the count, and none has been handled yet:

@@ -38,8 +38,7 @@ bool IsHighSurrogate(wchar_t c) {
 
 } // namespace
 
-size_t FormatResultLine(int32_t nStatus, const wchar_t* pszName, wchar_t* pszLine,
-                        size_t cchLine) {
+size_t FormatResultLine(int32_t nStatus, const wchar_t* pszName, wchar_t* pszLine, size_t cchLine) {
     if (nStatus == STATUS_NO_ACTION)
         return CopyCut(L"Отсутствуют заданные действия", pszLine, cchLine);
     if (nStatus == STATUS_NO_ARCHIVER)

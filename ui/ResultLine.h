@@ -12,5 +12,4 @@
 // length. A name too long for the buffer is cut so that the whole line, with
 // its bracketed part, fits; a character outside the Basic Multilingual
 // Plane is never cut in half.
-size_t FormatResultLine(int32_t nStatus, const wchar_t* pszName, wchar_t* pszLine,
-                        size_t cchLine);
+size_t FormatResultLine(int32_t nStatus, const wchar_t* pszName, wchar_t* pszLine, size_t cchLine);

@@ -357,8 +357,8 @@ int main() {
     ResumeThread(hThread.Get());
 
     bool bEnded = false;
-    bool bWindow = false; // halvok's window has been seen
-    bool bDone = false;   // every expected line is shown, since dwDoneAt
+    bool bWindow = false;     // halvok's window has been seen
+    bool bDone = false;       // every expected line is shown, since dwDoneAt
     bool bStayedOpen = false; // all Ok, yet the window outlived its grace
     const DWORD dwStart = GetTickCount();
     DWORD dwDoneAt = 0;
