@@ -1,6 +1,7 @@
 // The result-line text: see ResultLine.h.
 #include "ui/ResultLine.h"
 
+#include <cstdio>
 #include <cwchar>
 
 #include "worker/WrkDefs.h"
@@ -18,17 +19,11 @@ size_t CopyCut(const wchar_t* pszText, wchar_t* pszLine, size_t cchLine) {
 
 // Appends the decimal digits of n, with a minus sign when negative.
 void AppendNumber(int32_t n, wchar_t* psz) {
+    char szDigits[16];
+    snprintf(szDigits, sizeof szDigits, "%d", static_cast<int>(n));
     psz += wcslen(psz);
-    wchar_t digits[16];
-    size_t nDigits = 0;
-    uint32_t u = n < 0 ? 0u - static_cast<uint32_t>(n) : static_cast<uint32_t>(n);
-    do
-        digits[nDigits++] = static_cast<wchar_t>(L'0' + u % 10);
-    while (u /= 10);
-    if (n < 0)
-        *psz++ = L'-';
-    while (nDigits)
-        *psz++ = digits[--nDigits];
+    for (const char* p = szDigits; *p; ++p)
+        *psz++ = static_cast<wchar_t>(*p);
     *psz = L'\0';
 }
 
