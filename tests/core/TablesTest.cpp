@@ -112,13 +112,22 @@ TEST(ResultLine, TextByStatusAndLongNamesCut) {
     EXPECT_EQ(Line(INT32_MIN, std::wstring(1027, L'n')),
               std::wstring(1023 - tail.size(), L'n') + tail);
     // A character outside the Basic Multilingual Plane is two UTF-16 units
-    // (one wchar_t where it is 32 bits wide): a cut never splits it.
-    const std::wstring clef = L"\U0001D11E";
-    const std::wstring name = std::wstring(1017, L'n') + clef + clef;
-    const std::wstring cut = Line(STATUS_OK, name);
-    EXPECT_EQ(cut.substr(0, 1017), std::wstring(1017, L'n'));
-    EXPECT_EQ(cut.substr(cut.size() - 5), L" [Ok]");
-    EXPECT_EQ(cut.size() - 5 - 1017, clef.size() == 2 ? 0u : 1u);
+    // (one wchar_t where that is 32 bits wide): a cut never splits one, at
+    // either end of the range of its first unit.
+    const std::wstring n1016(1016, L'n'), first = L"\U00010000", last = L"\U0010FFFF";
+    const bool utf16 = sizeof(wchar_t) == 2;
+    const struct {
+        std::wstring name;
+        size_t cch;
+        std::wstring cut; // the name's part that stays
+    } cuts[] = {
+        {n1016 + first + last, 1024, utf16 ? n1016 + first : n1016 + first + last},
+        {n1016 + L"n" + last + L"x", 1024, utf16 ? n1016 + L"n" : n1016 + L"n" + last},
+        {n1016 + L"n" + first, 1024, utf16 ? n1016 + L"n" : n1016 + L"n" + first},
+        {last, 7, utf16 ? L"" : last},
+    };
+    for (const auto& c : cuts)
+        EXPECT_EQ(Line(STATUS_OK, c.name, c.cch), c.cut + L" [Ok]") << c.name.size();
 }
 
 TEST(WindowPos, OpenAndSaveRules) {
