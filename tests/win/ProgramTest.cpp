@@ -94,8 +94,11 @@ TEST(Program, CloseOfARunThatDoesNotEndGivesUpInTime) {
 // without --watch says so and fails the run.
 TEST(Program, RunWhoseOkWindowDoesNotCloseFails) {
     ScratchDir dir("stays-open");
-    dir.Ini("");
-    CopyFileA((ProgramDir() + "halvok.exe").c_str(), (dir / "halvok.exe").c_str(), FALSE);
+    // Under a name of its own and away from where their windows open: the
+    // cases running beside find their window by the program's name, and a
+    // drop lands on the window under it.
+    dir.Ini("PosX=600\r\nPosY=500\r\n");
+    CopyFileA((ProgramDir() + "halvok.exe").c_str(), (dir / "staysopen.exe").c_str(), FALSE);
     const std::string page = dir.File("a.htm", "<html></html>");
     SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
     HANDLE hErr = CreateFileA((dir / "err.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa,
@@ -103,7 +106,7 @@ TEST(Program, RunWhoseOkWindowDoesNotCloseFails) {
     // The page's archiver takes long enough for the About box to open first.
     SetEnvironmentVariableA("HALVOK_FAKEARC_SLEEP_MS", "3000");
     const PROCESS_INFORMATION run = Start("\"" + ProgramDir() + "halvok-run.exe\" \"" +
-                                              (dir / "halvok.exe") + "\" \"" + page + "\"",
+                                              (dir / "staysopen.exe") + "\" \"" + page + "\"",
                                           hErr);
     SetEnvironmentVariableA("HALVOK_FAKEARC_SLEEP_MS", nullptr);
     CloseHandle(hErr);
