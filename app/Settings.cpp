@@ -4,7 +4,6 @@
 
 #include <shlwapi.h>
 
-#include <cstring>
 #include <cwchar>
 #include <memory>
 #include <new>

@@ -32,11 +32,13 @@ void RenameToHtm(wchar_t* pszPath) {
     if (*pszExt != L'.' || _wcsicmp(pszExt, L".htm") == 0)
         return;
     // An extension shorter than ".htm" makes the path grow; it must still fit.
-    if (static_cast<size_t>(pszExt - pszPath) + sizeof(".htm") > kPathSize)
+    static const wchar_t kHtm[] = L"htm";
+    constexpr size_t nHtm = sizeof kHtm / sizeof kHtm[0]; // with the NUL
+    if (static_cast<size_t>(pszExt - pszPath) + 1 + nHtm > kPathSize)
         return;
     wchar_t szOldPath[kPathSize];
     wmemcpy(szOldPath, pszPath, kPathSize);
-    wmemcpy(pszExt + 1, L"htm", sizeof("htm"));
+    wmemcpy(pszExt + 1, kHtm, nHtm);
     if (!MoveFileW(szOldPath, pszPath))
         wmemcpy(pszPath, szOldPath, kPathSize);
 }
