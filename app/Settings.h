@@ -4,14 +4,18 @@
 
 #include <windows.h>
 
-extern char g_szIniPath[MAX_PATH]; // full path of halvok.ini
-extern char g_szArcCmd[260];       // " " + the "Com" template
-extern char g_szArcExe[260];       // the "Arc" program path
-extern int g_bHidden;              // "Hidden": start the archiver hidden
+// Paths and the archiver's settings are UTF-16. The file itself stays an
+// ANSI file: the profile functions read "Arc" and "Com" in the system's code
+// page, as users write them in Notepad, and write the keys back as ANSI.
+extern wchar_t g_szIniPath[MAX_PATH]; // full path of halvok.ini
+extern wchar_t g_szArcCmd[260];       // " " + the "Com" template
+extern wchar_t g_szArcExe[260];       // the "Arc" program path
+extern int g_bHidden;                 // "Hidden": start the archiver hidden
 
-// Fills pszDir (MAX_PATH bytes) with the running program's folder, ending in
-// a backslash. A program path too long for that leaves pszDir empty.
-void GetModuleDir(char* pszDir);
+// Fills pszDir (MAX_PATH characters) with the running program's folder,
+// ending in a backslash. A program path too long for that leaves pszDir
+// empty.
+void GetModuleDir(wchar_t* pszDir);
 
 // Sets g_szIniPath to "halvok.ini" in the program's folder (empty when that
 // does not fit) and calls ReadArcSettings (main thread, before the worker
@@ -32,9 +36,9 @@ struct WindowKeys {
     int bArc;
     int bMSIE;
 };
-WindowKeys ReadWindowKeys(const char* pszIniPath);
+WindowKeys ReadWindowKeys(const wchar_t* pszIniPath);
 
 // Writes the keys when the window closes: the position clamped at 0 and
 // written only inside the maximized-screen size; "bArc"/"bMSIE" as "1"/"0".
-void WriteWindowKeys(const char* pszIniPath, const RECT& rcWindow, bool bArcChecked,
+void WriteWindowKeys(const wchar_t* pszIniPath, const RECT& rcWindow, bool bArcChecked,
                      bool bFixChecked);

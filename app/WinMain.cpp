@@ -12,6 +12,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR /*lpCmdLi
     // the dialog's controls with them only once the library is loaded.
     InitCommonControls();
     // The tail is cut from the full command line here rather than taken from
-    // the C runtime, so that it follows one rule whichever runtime is linked.
-    return AfxWinMain(hInstance, hPrevInstance, AfxCmdLineTail(GetCommandLineA()), nCmdShow);
+    // the C runtime, so that it follows one rule whichever runtime is linked,
+    // and in UTF-16, so that a path in any script reaches the intake whole.
+    return AfxWinMain(hInstance, hPrevInstance, AfxCmdLineTail(GetCommandLineW()), nCmdShow);
 }

@@ -13,6 +13,6 @@ SavedWindowPos SaveWindowPos(int nLeft, int nTop, int cxMaximized, int cyMaximiz
     return pos;
 }
 
-const char* CheckKeyText(bool bChecked) {
-    return bChecked ? "1" : "0";
+const wchar_t* CheckKeyText(bool bChecked) {
+    return bChecked ? L"1" : L"0";
 }

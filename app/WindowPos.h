@@ -21,4 +21,4 @@ struct SavedWindowPos {
 SavedWindowPos SaveWindowPos(int nLeft, int nTop, int cxMaximized, int cyMaximized);
 
 // The text saved for a check box: "1" when checked, else "0".
-const char* CheckKeyText(bool bChecked);
+const wchar_t* CheckKeyText(bool bChecked);

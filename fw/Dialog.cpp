@@ -3,13 +3,13 @@
 #include "fw/Dialog.h"
 
 HINSTANCE AfxGetResourceHandle() {
-    return GetModuleHandleA(nullptr);
+    return GetModuleHandleW(nullptr);
 }
 
 CDialog::CDialog(UINT nIDTemplate, HWND hParent) : m_nIDTemplate(nIDTemplate), m_hParent(hParent) {}
 
 INT_PTR CDialog::DoModal() {
-    return DialogBoxParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_nIDTemplate), m_hParent,
+    return DialogBoxParamW(AfxGetResourceHandle(), MAKEINTRESOURCEW(m_nIDTemplate), m_hParent,
                            DialogProc, reinterpret_cast<LPARAM>(this));
 }
 
@@ -70,13 +70,13 @@ bool ReturnsDirectly(UINT uMsg) {
 INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
     if (uMsg == WM_INITDIALOG) {
         CDialog* pDlg = reinterpret_cast<CDialog*>(lParam);
-        SetWindowLongPtrA(hWnd, DWLP_USER, lParam);
+        SetWindowLongPtrW(hWnd, DWLP_USER, lParam);
         pDlg->m_hWnd = hWnd;
         return pDlg->OnInitDialog();
     }
     // Messages sent before WM_INITDIALOG (WM_SETFONT and the like) find no
     // object yet and get the dialog manager's default.
-    CDialog* pDlg = reinterpret_cast<CDialog*>(GetWindowLongPtrA(hWnd, DWLP_USER));
+    CDialog* pDlg = reinterpret_cast<CDialog*>(GetWindowLongPtrW(hWnd, DWLP_USER));
     if (!pDlg)
         return FALSE;
 
@@ -88,13 +88,13 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM
         bHandled = pDlg->OnMessage(uMsg, wParam, lParam, &nResult);
 
     if (uMsg == WM_NCDESTROY) {
-        SetWindowLongPtrA(hWnd, DWLP_USER, 0);
+        SetWindowLongPtrW(hWnd, DWLP_USER, 0);
         pDlg->m_hWnd = nullptr;
     }
     if (!bHandled)
         return FALSE;
     if (ReturnsDirectly(uMsg))
         return nResult;
-    SetWindowLongPtrA(hWnd, DWLP_MSGRESULT, nResult);
+    SetWindowLongPtrW(hWnd, DWLP_MSGRESULT, nResult);
     return TRUE;
 }

@@ -17,9 +17,11 @@ class CDialog {
     CDialog& operator=(const CDialog&) = delete;
 
     // Runs the dialog from the template in the program's resources, owned by
-    // the parent window given to the constructor; returns the value given to
-    // EndDialog, or -1 when the dialog cannot be created. m_hWnd is the
-    // dialog's window from WM_INITDIALOG until WM_NCDESTROY.
+    // the parent window given to the constructor, as a Unicode window (its
+    // texts and its controls' are UTF-16 whatever the system's code page),
+    // and returns the value given to EndDialog, or -1 when the dialog cannot
+    // be created. m_hWnd is the dialog's window from WM_INITDIALOG until
+    // WM_NCDESTROY.
     INT_PTR DoModal();
     void EndDialog(INT_PTR nResult);
 
@@ -27,7 +29,7 @@ class CDialog {
     HWND GetDlgItem(int nID) const { return ::GetDlgItem(m_hWnd, nID); }
     UINT IsDlgButtonChecked(int nID) const { return ::IsDlgButtonChecked(m_hWnd, nID); }
     void CheckDlgButton(int nID, UINT nCheck) { ::CheckDlgButton(m_hWnd, nID, nCheck); }
-    void SetWindowText(LPCSTR pszText) { ::SetWindowTextA(m_hWnd, pszText); }
+    void SetWindowText(LPCWSTR pszText) { ::SetWindowTextW(m_hWnd, pszText); }
 
     HWND m_hWnd = nullptr;
 

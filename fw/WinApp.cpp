@@ -3,10 +3,10 @@
 
 namespace {
 CWinApp* s_pApp = nullptr;
-char s_szEmpty[1] = "";
+wchar_t s_szEmpty[1] = L"";
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
+bool IsBlank(wchar_t c) {
+    return c == L' ' || c == L'\t';
 }
 } // namespace
 
@@ -32,8 +32,8 @@ CWinApp* AfxGetApp() {
     return s_pApp;
 }
 
-LPSTR AfxCmdLineTail(LPSTR pszCmdLine) {
-    char* p = pszCmdLine;
+LPWSTR AfxCmdLineTail(LPWSTR pszCmdLine) {
+    wchar_t* p = pszCmdLine;
     if (!p)
         return s_szEmpty;
     // The program's name ends at the first blank outside double quotes, the
@@ -41,7 +41,7 @@ LPSTR AfxCmdLineTail(LPSTR pszCmdLine) {
     // is one name, and so is C:\x"y z".exe.
     bool bInQuotes = false;
     while (*p && (bInQuotes || !IsBlank(*p))) {
-        if (*p == '"')
+        if (*p == L'"')
             bInQuotes = !bInQuotes;
         ++p;
     }
@@ -50,7 +50,7 @@ LPSTR AfxCmdLineTail(LPSTR pszCmdLine) {
     return p;
 }
 
-int AfxWinMain(HINSTANCE hInstance, HINSTANCE /*hPrevInstance*/, LPSTR lpCmdLine, int nCmdShow) {
+int AfxWinMain(HINSTANCE hInstance, HINSTANCE /*hPrevInstance*/, LPWSTR lpCmdLine, int nCmdShow) {
     CWinApp* pApp = AfxGetApp();
     if (!pApp)
         return -1;

@@ -19,7 +19,7 @@ class CWinApp {
     virtual int ExitInstance();  // 0: the framework's exit code
 
     HINSTANCE m_hInstance = nullptr;
-    LPSTR m_lpCmdLine = nullptr; // command line after the program's name and blanks
+    LPWSTR m_lpCmdLine = nullptr; // command line after the program's name and blanks
     int m_nCmdShow = SW_SHOWNORMAL;
     CDialog* m_pMainWnd = nullptr;
 };
@@ -29,11 +29,11 @@ CWinApp* AfxGetApp();
 
 // The tail of a full command line: what follows the program's name (quoted
 // or not) and the blanks (spaces and tabs) after it. Points into pszCmdLine;
-// never null for a non-null argument.
-LPSTR AfxCmdLineTail(LPSTR pszCmdLine);
+// never null for a non-null argument. UTF-16, as GetCommandLineW gives it.
+LPWSTR AfxCmdLineTail(LPWSTR pszCmdLine);
 
 // Runs the one application object: InitInstance, then ExitInstance, whatever
 // InitInstance returned. The result is ExitInstance's, or -1 when there is no
 // application object. lpCmdLine becomes m_lpCmdLine (an empty string when
 // null). Called by WinMain.
-int AfxWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nCmdShow);
+int AfxWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPWSTR lpCmdLine, int nCmdShow);

@@ -32,9 +32,9 @@ bool WriteWhole(HANDLE h, const char* p, DWORD cb) {
 
 } // namespace
 
-bool FixSavedPage(const char* pszPath) {
+bool FixSavedPage(const wchar_t* pszPath) {
     CFileHandle file(
-        CreateFileA(pszPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        CreateFileW(pszPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     if (!file.IsValid())
         return false;
     // A read-only page stays as it is, also where the open itself does not

@@ -1,33 +1,33 @@
 // The command-line split: see CmdLine.h.
 #include "ui/CmdLine.h"
 
-#include <cstring>
+#include <cwchar>
 
-bool IsDdeSwitch(const char* pszTail) {
-    static const char kDde[] = "/dde";
-    for (size_t i = 0; i < sizeof kDde; ++i) {
-        char c = pszTail[i];
-        if (c >= 'A' && c <= 'Z')
-            c = (char)(c - 'A' + 'a');
+bool IsDdeSwitch(const wchar_t* pszTail) {
+    static const wchar_t kDde[] = L"/dde";
+    for (size_t i = 0; i < sizeof kDde / sizeof kDde[0]; ++i) {
+        wchar_t c = pszTail[i];
+        if (c >= L'A' && c <= L'Z')
+            c = (wchar_t)(c - L'A' + L'a');
         if (c != kDde[i])
             return false; // also stops at the tail's own end
     }
     return true;
 }
 
-CmdLineSplitter::CmdLineSplitter(const char* pszTail)
-    : m_pos(pszTail && !IsDdeSwitch(pszTail) ? pszTail : "") {}
+CmdLineSplitter::CmdLineSplitter(const wchar_t* pszTail)
+    : m_pos(pszTail && !IsDdeSwitch(pszTail) ? pszTail : L"") {}
 
-bool CmdLineSplitter::Next(const char** ppToken, size_t* pnLength) {
+bool CmdLineSplitter::Next(const wchar_t** ppToken, size_t* pnLength) {
     for (;;) {
-        while (*m_pos == ' ')
+        while (*m_pos == L' ')
             ++m_pos;
         if (!*m_pos)
             return false;
-        const char* start = m_pos;
-        const char* end;
-        if (*m_pos == '"') {
-            const char* close = strchr(m_pos + 1, '"');
+        const wchar_t* start = m_pos;
+        const wchar_t* end;
+        if (*m_pos == L'"') {
+            const wchar_t* close = wcschr(m_pos + 1, L'"');
             if (!close) {
                 // An unclosed quote is dropped; the rest splits at spaces.
                 ++m_pos;
@@ -37,9 +37,9 @@ bool CmdLineSplitter::Next(const char** ppToken, size_t* pnLength) {
             end = close;
             m_pos = close + 1; // a further token may follow without a blank
         } else {
-            end = strchr(m_pos, ' ');
+            end = wcschr(m_pos, L' ');
             if (!end)
-                end = m_pos + strlen(m_pos);
+                end = m_pos + wcslen(m_pos);
             m_pos = *end ? end + 1 : end;
         }
         if (end > start) {

@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 
 #include "app/Globals.h"
 #include "fw/WinApp.h"
@@ -17,7 +18,7 @@
 
 namespace {
 
-constexpr size_t kPathBuf = sizeof(WrkJob{}.szPath); // 1024
+constexpr size_t kPathBuf = sizeof(WrkJob{}.szPath) / sizeof(wchar_t); // 1024
 
 // Holds the worker for the life of one batch; every close gets its open.
 class GateHold {
@@ -133,23 +134,23 @@ void CMainDlg::FreeWaitingJobs() {
     s_backlog.FreeAll();
 }
 
-WrkJob* CMainDlg::MakeJob(const char* pszPath) {
-    size_t nPath = strlen(pszPath);
+WrkJob* CMainDlg::MakeJob(const wchar_t* pszPath) {
+    size_t nPath = wcslen(pszPath);
     if (nPath >= kPathBuf)
         return nullptr; // the worker expects a path that fits its record
     WrkJob* pJob = static_cast<WrkJob*>(g_pfnWrkRecordAlloc(sizeof(WrkJob)));
     if (!pJob)
         return nullptr;
-    memcpy(pJob->szPath, pszPath, nPath + 1);
+    wmemcpy(pJob->szPath, pszPath, nPath + 1);
     pJob->bArchive = IsDlgButtonChecked(IDC_ARCHIVE) == BST_CHECKED ? 1 : 0;
     pJob->bFixHtml = IsDlgButtonChecked(IDC_FIX_HTML) == BST_CHECKED ? 1 : 0;
     return pJob;
 }
 
-void CMainDlg::AddPath(const char* pszPath) {
+void CMainDlg::AddPath(const wchar_t* pszPath) {
     ForEachPage(
         pszPath,
-        [](const char* pszPage, void* pDlg) {
+        [](const wchar_t* pszPage, void* pDlg) {
             PostJob(static_cast<CMainDlg*>(pDlg)->MakeJob(pszPage));
         },
         this);
@@ -157,17 +158,17 @@ void CMainDlg::AddPath(const char* pszPath) {
 
 void CMainDlg::OnDropFiles(HDROP hDropInfo) {
     m_wndList.ResetContent();
-    UINT nCount = DragQueryFileA(hDropInfo, 0xFFFFFFFF, nullptr, 0);
+    UINT nCount = DragQueryFileW(hDropInfo, 0xFFFFFFFF, nullptr, 0);
     {
         GateHold hold;
         for (UINT i = 0; i < nCount; ++i) {
-            char szName[MAX_PATH];
+            wchar_t szName[MAX_PATH];
             // A name that would not fit is skipped rather than cut short: a cut
             // path names some other file or none.
-            UINT nLen = DragQueryFileA(hDropInfo, i, nullptr, 0);
+            UINT nLen = DragQueryFileW(hDropInfo, i, nullptr, 0);
             if (nLen == 0 || nLen >= MAX_PATH - 1)
                 continue;
-            if (DragQueryFileA(hDropInfo, i, szName, MAX_PATH - 1) != nLen)
+            if (DragQueryFileW(hDropInfo, i, szName, MAX_PATH - 1) != nLen)
                 continue;
             AddPath(szName);
         }
@@ -180,7 +181,9 @@ void CMainDlg::AddCmdLine() {
         GateHold hold;
         ForEachCmdLinePath(
             g_pMainApp ? g_pMainApp->m_lpCmdLine : nullptr,
-            [](const char* pszPath, void* pDlg) { static_cast<CMainDlg*>(pDlg)->AddPath(pszPath); },
+            [](const wchar_t* pszPath, void* pDlg) {
+                static_cast<CMainDlg*>(pDlg)->AddPath(pszPath);
+            },
             this);
     }
     // Only posted answers can lower the count, and none has been handled yet:

@@ -35,7 +35,7 @@ class CPaintDC {
 
 CMainDlg::CMainDlg(HWND hParent)
     : CDialog(IDD_MAIN_DIALOG, hParent),
-      m_hIcon(LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME))) {}
+      m_hIcon(LoadIconW(AfxGetResourceHandle(), MAKEINTRESOURCEW(IDR_MAINFRAME))) {}
 
 void CMainDlg::DoDataExchange() {
     m_wndList.Attach(GetDlgItem(IDC_FILE_LIST));
@@ -44,19 +44,20 @@ void CMainDlg::DoDataExchange() {
 BOOL CMainDlg::OnInitDialog() {
     CDialog::OnInitDialog();
 
-    // Result lines and page names are Windows-1251 text.
+    // The runtime's locale as the program has always set it; the window's
+    // own texts are UTF-16 and do not depend on it.
     setlocale(LC_ALL, "Russian_Russia.1251");
     g_hMainWnd = m_hWnd;
 
     if (HMENU hSysMenu = GetSystemMenu(m_hWnd, FALSE)) {
-        char szAbout[256];
-        if (LoadStringA(AfxGetResourceHandle(), IDS_ABOUTBOX, szAbout, sizeof szAbout) > 0) {
-            AppendMenuA(hSysMenu, MF_SEPARATOR, 0, nullptr);
-            AppendMenuA(hSysMenu, MF_STRING, IDM_ABOUTBOX, szAbout);
+        wchar_t szAbout[256];
+        if (LoadStringW(AfxGetResourceHandle(), IDS_ABOUTBOX, szAbout, 256) > 0) {
+            AppendMenuW(hSysMenu, MF_SEPARATOR, 0, nullptr);
+            AppendMenuW(hSysMenu, MF_STRING, IDM_ABOUTBOX, szAbout);
         }
     }
 
-    SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
 
     const WindowKeys keys = ReadWindowKeys(g_szIniPath);
     CheckDlgButton(IDC_ARCHIVE, keys.bArc ? BST_CHECKED : BST_UNCHECKED);
@@ -100,7 +101,7 @@ bool CMainDlg::OnPaint() {
     if (!IsIconic(m_hWnd))
         return false;
     CPaintDC dc(m_hWnd);
-    SendMessageA(m_hWnd, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), 0);
+    SendMessageW(m_hWnd, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), 0);
 
     RECT rc;
     GetClientRect(m_hWnd, &rc);

@@ -16,8 +16,8 @@ class CMainDlg : public CDialog {
     // Intake (Intake.cpp), main thread only.
     void OnDropFiles(HDROP hDropInfo);
     void AddCmdLine();
-    void AddPath(const char* pszPath);
-    WrkJob* MakeJob(const char* pszPath);
+    void AddPath(const wchar_t* pszPath);
+    WrkJob* MakeJob(const wchar_t* pszPath);
     // Jobs that the worker's full queue refused wait in order, counted in
     // g_nPending. Each result hands as many over as the queue takes; those
     // still waiting when the window goes are freed unprocessed.

@@ -4,5 +4,7 @@
 #pragma once
 
 // pszExt: the extension as the shell's path helper finds it, from the last
-// "." of the file-name part, or an empty string when there is none.
+// "." of the file-name part, or an empty string when there is none. UTF-16
+// for the Windows intake, bytes for halvok-repair's file names.
+bool IsPageExtension(const wchar_t* pszExt);
 bool IsPageExtension(const char* pszExt);

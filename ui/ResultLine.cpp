@@ -2,40 +2,65 @@
 #include "ui/ResultLine.h"
 
 #include <cstdio>
-#include <cstring>
+#include <cwchar>
 
 #include "worker/WrkDefs.h"
 
-static size_t CopyCut(const char* pszText, char* pszLine, size_t cbLine) {
-    size_t n = strlen(pszText);
-    if (n > cbLine - 1)
-        n = cbLine - 1;
-    memcpy(pszLine, pszText, n);
-    pszLine[n] = '\0';
+namespace {
+
+size_t CopyCut(const wchar_t* pszText, wchar_t* pszLine, size_t cchLine) {
+    size_t n = wcslen(pszText);
+    if (n > cchLine - 1)
+        n = cchLine - 1;
+    wmemcpy(pszLine, pszText, n);
+    pszLine[n] = L'\0';
     return n;
 }
 
-size_t FormatResultLine(int32_t nStatus, const char* pszName, char* pszLine, size_t cbLine) {
-    if (nStatus == STATUS_NO_ACTION)
-        return CopyCut("Отсутствуют заданные действия", pszLine, cbLine);
-    if (nStatus == STATUS_NO_ARCHIVER)
-        return CopyCut("Настройте параметры архиватора в ini файле", pszLine, cbLine);
+// Appends the decimal digits of n, with a minus sign when negative.
+void AppendNumber(int32_t n, wchar_t* psz) {
+    char szDigits[16];
+    snprintf(szDigits, sizeof szDigits, "%d", static_cast<int>(n));
+    psz += wcslen(psz);
+    for (const char* p = szDigits; *p; ++p)
+        *psz++ = static_cast<wchar_t>(*p);
+    *psz = L'\0';
+}
 
-    char szStatus[64];
+bool IsHighSurrogate(wchar_t c) {
+    return c >= 0xD800 && c <= 0xDBFF;
+}
+
+} // namespace
+
+size_t FormatResultLine(int32_t nStatus, const wchar_t* pszName, wchar_t* pszLine, size_t cchLine) {
+    if (nStatus == STATUS_NO_ACTION)
+        return CopyCut(L"Отсутствуют заданные действия", pszLine, cchLine);
+    if (nStatus == STATUS_NO_ARCHIVER)
+        return CopyCut(L"Настройте параметры архиватора в ini файле", pszLine, cchLine);
+
+    wchar_t szTail[64] = L" [";
     if (nStatus == STATUS_OK)
-        snprintf(szStatus, sizeof szStatus, "Ok");
+        wcscat(szTail, L"Ok");
     else if (nStatus == STATUS_NOT_REPAIRED)
-        snprintf(szStatus, sizeof szStatus, "Ошибка: страница не исправлена");
-    else
-        snprintf(szStatus, sizeof szStatus, "Ошибка: %d", (int)nStatus);
-    char szTail[80];
-    int nTail = snprintf(szTail, sizeof szTail, " [%s]", szStatus);
+        wcscat(szTail, L"Ошибка: страница не исправлена");
+    else if (nStatus == STATUS_WILDCARD_NAME)
+        wcscat(szTail, L"Ошибка: в имени * или ?");
+    else {
+        wcscat(szTail, L"Ошибка: ");
+        AppendNumber(nStatus, szTail);
+    }
+    wcscat(szTail, L"]");
+    const size_t nTail = wcslen(szTail);
 
     // The name gives way when the line would not fit: the status stays whole.
-    size_t nName = strlen(pszName);
-    size_t nRoom = cbLine - 1 > (size_t)nTail ? cbLine - 1 - (size_t)nTail : 0;
-    if (nName > nRoom)
+    size_t nName = wcslen(pszName);
+    size_t nRoom = cchLine - 1 > nTail ? cchLine - 1 - nTail : 0;
+    if (nName > nRoom) {
         nName = nRoom;
-    memcpy(pszLine, pszName, nName);
-    return nName + CopyCut(szTail, pszLine + nName, cbLine - nName);
+        if (nName > 0 && IsHighSurrogate(pszName[nName - 1]))
+            --nName;
+    }
+    wmemcpy(pszLine, pszName, nName);
+    return nName + CopyCut(szTail, pszLine + nName, cchLine - nName);
 }

@@ -7,7 +7,8 @@
 #include "ui/ResultLine.h"
 #include "worker/WrkThread.h"
 
-// The window's texts are compiled as Windows-1251 bytes.
+// Narrow texts are compiled as Windows-1251 bytes; the window's own texts
+// are UTF-16, shown the same on every system code page.
 static_assert(static_cast<unsigned char>("Я"[0]) == 0xDF, "build with -fexec-charset=CP1251");
 
 BOOL CMainDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
@@ -21,9 +22,9 @@ BOOL CMainDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
         return TRUE; // not from the worker: nothing to count
     --g_nPending;
 
-    pResult->szName[sizeof pResult->szName - 1] = '\0';
-    char szLine[1024];
-    FormatResultLine(pResult->nStatus, pResult->szName, szLine, sizeof szLine);
+    pResult->szName[sizeof pResult->szName / sizeof pResult->szName[0] - 1] = L'\0';
+    wchar_t szLine[1024];
+    FormatResultLine(pResult->nStatus, pResult->szName, szLine, sizeof szLine / sizeof szLine[0]);
     if (pResult->nStatus != STATUS_OK)
         g_bAutoClose = 0;
     m_wndList.AddString(szLine);
@@ -32,9 +33,9 @@ BOOL CMainDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
     // The result made room in the worker's queue for jobs waiting behind it.
     PostWaitingJobs();
     if (g_nPending == 0) {
-        SetWindowText("Перетащите каталог в окно");
+        SetWindowText(L"Перетащите каталог в окно");
         if (g_bAutoClose)
-            PostMessageA(m_hWnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+            PostMessageW(m_hWnd, WM_SYSCOMMAND, SC_CLOSE, 0);
     }
     return TRUE;
 }

@@ -8,27 +8,33 @@
 #include "app/Settings.h"
 #include "fw/Handle.h"
 #include "worker/CmdTemplate.h"
+#include "worker/WrkDefs.h"
 
-int RunArchiver(const char* pszPath) {
+int RunArchiver(const wchar_t* pszPath) {
+    // Such a path names no Windows file; an archiver would act on every file
+    // the pattern matches, other pages among them.
+    if (HasWildcard(pszPath))
+        return STATUS_WILDCARD_NAME;
     DWORD dwExitCode = DWORD(-1);
 
-    STARTUPINFOA si{};
+    STARTUPINFOW si{};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESHOWWINDOW;
     si.wShowWindow = g_bHidden ? SW_HIDE : SW_SHOWNORMAL;
 
-    char szStem[kArcBufSize];
-    char szFolder[kArcBufSize];
-    char szCmdLine[kArcBufSize];
+    wchar_t szStem[kArcBufSize];
+    wchar_t szFolder[kArcBufSize];
+    // Writable: CreateProcessW may write into the command line it is given.
+    wchar_t szCmdLine[kArcBufSize];
     // An empty "Arc" means no archiver is configured; it is never left to the
     // platform to pick a program from the command line. A command line that
     // does not fit is not run cut.
     if (!g_szArcExe[0] || !SplitArcPath(pszPath, szStem, szFolder, kArcBufSize) ||
-        !FormatArcCmd(szCmdLine, sizeof szCmdLine, g_szArcCmd, szStem, pszPath, szFolder))
+        !FormatArcCmd(szCmdLine, kArcBufSize, g_szArcCmd, szStem, pszPath, szFolder))
         return -1;
 
     PROCESS_INFORMATION pi{};
-    if (CreateProcessA(g_szArcExe, szCmdLine, nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS,
+    if (CreateProcessW(g_szArcExe, szCmdLine, nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS,
                        nullptr, nullptr, &si, &pi)) {
         // Closed in reverse order: the thread's handle first, then the process's.
         CHandle hProcess(pi.hProcess);

@@ -8,6 +8,9 @@
 // without a time limit and returns the archiver's exit code as a signed
 // 32-bit value. Returns -1 (STATUS_NO_ARCHIVER) when the archiver cannot be
 // started: "Arc" empty or not a runnable program, or a command line that
-// would not fit its buffer. Runs on the worker thread; reads the settings
-// without locking, as they are fixed before the worker starts.
-int RunArchiver(const char* pszPath);
+// would not fit its buffer. Returns STATUS_WILDCARD_NAME, starting nothing,
+// when the path holds "*" or "?". The path and the command line are UTF-16,
+// so that the archiver gets the page's real name. Runs on the worker thread;
+// reads the settings without locking, as they are fixed before the worker
+// starts.
+int RunArchiver(const wchar_t* pszPath);

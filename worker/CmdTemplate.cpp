@@ -6,61 +6,66 @@
 
 namespace {
 
-// Appends n bytes of src at pszOut[*pos]; false when they and a terminating
-// NUL would not fit in cchOut bytes.
-bool Append(char* pszOut, size_t cchOut, size_t* pos, const char* src, size_t n) {
+// Appends n units of src at pszOut[*pos]; false when they and a terminating
+// NUL would not fit in cchOut units.
+bool Append(wchar_t* pszOut, size_t cchOut, size_t* pos, const wchar_t* src, size_t n) {
     if (n >= cchOut - *pos)
         return false;
-    memcpy(pszOut + *pos, src, n);
+    memcpy(pszOut + *pos, src, n * sizeof *src);
     *pos += n;
     return true;
 }
 
 } // namespace
 
-bool SplitArcPath(const char* pszPath, char* pszStem, char* pszFolder, size_t cchBuf) {
-    static const char kSuffix[] = "_files";
+bool SplitArcPath(const wchar_t* pszPath, wchar_t* pszStem, wchar_t* pszFolder, size_t cchBuf) {
+    static const wchar_t kSuffix[] = L"_files";
+    constexpr size_t nSuffix = sizeof kSuffix / sizeof kSuffix[0] - 1;
     if (cchBuf == 0)
         return false;
-    pszStem[0] = pszFolder[0] = '\0';
-    const char* dot = strrchr(pszPath, '.');
-    size_t nStem = dot ? size_t(dot - pszPath) : strlen(pszPath);
-    size_t nFolder = dot ? nStem + sizeof kSuffix - 1 : nStem;
+    pszStem[0] = pszFolder[0] = L'\0';
+    const wchar_t* dot = wcsrchr(pszPath, L'.');
+    size_t nStem = dot ? size_t(dot - pszPath) : wcslen(pszPath);
+    size_t nFolder = dot ? nStem + nSuffix : nStem;
     if (nFolder >= cchBuf)
         return false;
-    memcpy(pszStem, pszPath, nStem);
-    pszStem[nStem] = '\0';
-    memcpy(pszFolder, pszPath, nStem);
+    wmemcpy(pszStem, pszPath, nStem);
+    pszStem[nStem] = L'\0';
+    wmemcpy(pszFolder, pszPath, nStem);
     if (dot)
-        memcpy(pszFolder + nStem, kSuffix, sizeof kSuffix);
+        wmemcpy(pszFolder + nStem, kSuffix, nSuffix + 1);
     else
-        pszFolder[nStem] = '\0';
+        pszFolder[nStem] = L'\0';
     return true;
 }
 
-bool FormatArcCmd(char* pszOut, size_t cchOut, const char* pszTemplate, const char* pszStem,
-                  const char* pszPath, const char* pszFolder) {
+bool FormatArcCmd(wchar_t* pszOut, size_t cchOut, const wchar_t* pszTemplate,
+                  const wchar_t* pszStem, const wchar_t* pszPath, const wchar_t* pszFolder) {
     if (cchOut == 0)
         return false;
-    const char* const args[3] = {pszStem, pszPath, pszFolder};
+    const wchar_t* const args[3] = {pszStem, pszPath, pszFolder};
     int nUsed = 0;
     size_t pos = 0;
     bool ok = true;
-    for (const char* p = pszTemplate; *p && ok;) {
-        if (p[0] == '%' && p[1] == '%') {
-            ok = Append(pszOut, cchOut, &pos, "%", 1);
+    for (const wchar_t* p = pszTemplate; *p && ok;) {
+        if (p[0] == L'%' && p[1] == L'%') {
+            ok = Append(pszOut, cchOut, &pos, L"%", 1);
             p += 2;
-        } else if (p[0] == '%' && p[1] == 's' && nUsed < 3) {
-            const char* arg = args[nUsed++];
-            ok = Append(pszOut, cchOut, &pos, arg, strlen(arg));
+        } else if (p[0] == L'%' && p[1] == L's' && nUsed < 3) {
+            const wchar_t* arg = args[nUsed++];
+            ok = Append(pszOut, cchOut, &pos, arg, wcslen(arg));
             p += 2;
         } else {
             // A run of plain text up to the next '%' (or one lone '%').
-            size_t n = (*p == '%') ? 1 : strcspn(p, "%");
+            size_t n = (*p == L'%') ? 1 : wcscspn(p, L"%");
             ok = Append(pszOut, cchOut, &pos, p, n);
             p += n;
         }
     }
-    pszOut[ok ? pos : 0] = '\0';
+    pszOut[ok ? pos : 0] = L'\0';
     return ok;
+}
+
+bool HasWildcard(const wchar_t* pszPath) {
+    return wcspbrk(pszPath, L"*?") != nullptr;
 }

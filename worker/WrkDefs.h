@@ -6,20 +6,19 @@
 #include <cstdint>
 
 // A job: made by the intake with malloc, posted to the worker, freed there.
+// Paths and names are UTF-16, as the system's wide functions take them.
 struct WrkJob {
-    char szPath[1024];  // the page's full path; rewritten by the rename
-    int32_t bArchive;   // 1 when the archive box was checked
-    int32_t bFixHtml;   // 1 when the repair box was checked
+    wchar_t szPath[1024]; // the page's full path; rewritten by the rename
+    int32_t bArchive;     // 1 when the archive box was checked
+    int32_t bFixHtml;     // 1 when the repair box was checked
 };
-static_assert(sizeof(WrkJob) == 1032, "WrkJob is a 1032-byte record");
 
 // A job's outcome: allocated zero-filled by the worker, freed by the window
 // (or by the worker when the window is gone).
 struct WrkResult {
     int32_t nStatus;
-    char szName[1028];  // file-name part of the page's path after any rename
+    wchar_t szName[1028]; // file-name part of the page's path after any rename
 };
-static_assert(sizeof(WrkResult) == 1032, "WrkResult is a 1032-byte record");
 
 enum : int32_t {
     STATUS_OK = 0,
@@ -29,6 +28,9 @@ enum : int32_t {
     // another program, read-only, unreadable, or its write-back failed. Far
     // from the exit codes archivers use, since both share the status field.
     STATUS_NOT_REPAIRED = -1000,
+    // The page's path holds "*" or "?", which an archiver would take as a
+    // pattern: it was not handed to the archiver.
+    STATUS_WILDCARD_NAME = -1001,
 };
 
 // Thread commands: WM_COMMAND thread messages, the command in wParam.

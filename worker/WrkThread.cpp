@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 
 #include "app/Globals.h"
 #include "repair/FixSavedPage.h"
@@ -20,24 +21,26 @@ BOOL(WINAPI* g_pfnPostWorkerMessage)(DWORD, UINT, WPARAM, LPARAM) = PostThreadMe
 
 namespace {
 
-constexpr size_t kPathSize = sizeof(WrkJob::szPath);
+constexpr size_t kPathSize = sizeof(WrkJob::szPath) / sizeof(wchar_t);
 
 // Gives the page the extension ".htm" when it has another one. On success
 // the new path is left in pszPath; when the file system refuses (a file of
 // the new name exists, access denied, ...) the old path is put back and the
 // job goes on under it.
-void RenameToHtm(char* pszPath) {
-    char* pszExt = PathFindExtensionA(pszPath);
-    if (*pszExt != '.' || _stricmp(pszExt, ".htm") == 0)
+void RenameToHtm(wchar_t* pszPath) {
+    wchar_t* pszExt = PathFindExtensionW(pszPath);
+    if (*pszExt != L'.' || _wcsicmp(pszExt, L".htm") == 0)
         return;
     // An extension shorter than ".htm" makes the path grow; it must still fit.
-    if (static_cast<size_t>(pszExt - pszPath) + sizeof(".htm") > kPathSize)
+    static const wchar_t kHtm[] = L"htm";
+    constexpr size_t nHtm = sizeof kHtm / sizeof kHtm[0]; // with the NUL
+    if (static_cast<size_t>(pszExt - pszPath) + 1 + nHtm > kPathSize)
         return;
-    char szOldPath[kPathSize];
-    memcpy(szOldPath, pszPath, kPathSize);
-    memcpy(pszExt + 1, "htm", sizeof("htm"));
-    if (!MoveFileA(szOldPath, pszPath))
-        memcpy(pszPath, szOldPath, kPathSize);
+    wchar_t szOldPath[kPathSize];
+    wmemcpy(szOldPath, pszPath, kPathSize);
+    wmemcpy(pszExt + 1, kHtm, nHtm);
+    if (!MoveFileW(szOldPath, pszPath))
+        wmemcpy(pszPath, szOldPath, kPathSize);
 }
 
 } // namespace
@@ -50,11 +53,11 @@ int CWrkThread::ExitInstance() {
     return CWinThread::ExitInstance();
 }
 
-bool CWrkThread::FixSavedPage(const char* pszPath) {
+bool CWrkThread::FixSavedPage(const wchar_t* pszPath) {
     return ::FixSavedPage(pszPath);
 }
 
-int CWrkThread::RunArchiver(const char* pszPath) {
+int CWrkThread::RunArchiver(const wchar_t* pszPath) {
     return ::RunArchiver(pszPath);
 }
 
@@ -86,11 +89,12 @@ void CWrkThread::HandleJob(WrkJob* pJob) {
         ReleaseMutex(g_hRunMutex);
     } else if (auto* pResult = static_cast<WrkResult*>(g_pfnWrkRecordAlloc(sizeof(WrkResult)))) {
         memset(pResult, 0, sizeof(WrkResult));
-        pJob->szPath[kPathSize - 1] = '\0';
+        pJob->szPath[kPathSize - 1] = L'\0';
 
         RenameToHtm(pJob->szPath);
-        strncpy(pResult->szName, PathFindFileNameA(pJob->szPath), sizeof(pResult->szName) - 1);
-        SetWindowTextA(g_hMainWnd, pResult->szName);
+        wcsncpy(pResult->szName, PathFindFileNameW(pJob->szPath),
+                sizeof(pResult->szName) / sizeof(wchar_t) - 1);
+        SetWindowTextW(g_hMainWnd, pResult->szName);
 
         if (!pJob->bFixHtml)
             pResult->nStatus = STATUS_NO_ACTION;

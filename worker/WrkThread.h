@@ -25,8 +25,8 @@ class CWrkThread : public CWinThread {
 
     // The two page operations; they use none of the thread's state.
     // FixSavedPage: false when the repair did not happen (see FixSavedPage.h).
-    static bool FixSavedPage(const char* pszPath);
-    static int RunArchiver(const char* pszPath);
+    static bool FixSavedPage(const wchar_t* pszPath);
+    static int RunArchiver(const wchar_t* pszPath);
 
   private:
     static void HandleJob(WrkJob* pJob);

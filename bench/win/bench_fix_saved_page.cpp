@@ -52,6 +52,9 @@ int main(int argc, char** argv) {
         return 1;
     const std::string path =
         std::string(temp) + "halvok-bench-" + std::to_string(GetCurrentProcessId()) + ".htm";
+    wchar_t wpath[MAX_PATH];
+    if (!MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wpath, MAX_PATH))
+        return 1;
 
     for (int c = 0; c < 3; ++c) {
         const std::string page = MakeBenchPage(size, BenchCharset(c));
@@ -61,7 +64,7 @@ int main(int argc, char** argv) {
             if (!WritePage(path, page))
                 return 1;
             const double t0 = Now();
-            FixSavedPage(path.c_str());
+            FixSavedPage(wpath);
             const double t = Now() - t0;
             best = std::min(best, t);
             total += t;

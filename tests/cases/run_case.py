@@ -96,7 +96,7 @@ def run(case, bindir):
     run_exe = os.path.join(bindir, "halvok-run.exe")
 
     args = [WINE, run_exe, "--watch", winpath(exe)]
-    args += [fill(opts["args"]).encode("cp1251")] if "args" in opts else []
+    args += [fill(opts["args"])] if "args" in opts else []
     blocked = float(opts.get("stdout-blocked", 0))
     stdout = subprocess.PIPE
     if blocked:  # a pipe of one page, full before halvok-run writes to it

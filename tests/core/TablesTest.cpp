@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -14,10 +15,10 @@
 
 namespace {
 
-std::vector<std::string> Split(const char* tail) {
-    std::vector<std::string> tokens;
+std::vector<std::wstring> Split(const wchar_t* tail) {
+    std::vector<std::wstring> tokens;
     CmdLineSplitter split(tail);
-    const char* p;
+    const wchar_t* p;
     size_t n;
     while (split.Next(&p, &n))
         tokens.emplace_back(p, n);
@@ -26,77 +27,107 @@ std::vector<std::string> Split(const char* tail) {
 
 TEST(CmdLineSplit, EveryRule) {
     const struct {
-        const char* tail;
-        std::vector<std::string> tokens;
+        const wchar_t* tail;
+        std::vector<std::wstring> tokens;
     } cases[] = {
-        {"", {}},
-        {"  a.htm    b.htm  ", {"a.htm", "b.htm"}},
-        {"\"C:\\My Pages\\a.htm\" C:\\b.html", {"C:\\My Pages\\a.htm", "C:\\b.html"}},
-        {"\"a.htm\"\"b.htm\"", {"a.htm", "b.htm"}},            // a closing quote ends its token
-        {"\"C:\\My Pages\\a.htm", {"C:\\My", "Pages\\a.htm"}}, // unclosed quote dropped
-        {"a\"b c\".htm", {"a\"b", "c\".htm"}},                 // a quote inside a token is text
-        {"/dde", {}},
-        {"/dDe", {}},
-        {"/ddex", {"/ddex"}},
-        {"/dde ", {"/dde"}},
-        {"\"\" \"a.htm\" \"b c\"", {"a.htm", "b c"}}, // an empty token yields nothing
-        {"a\tb.htm", {"a\tb.htm"}},                   // only the space separates
+        {L"", {}},
+        {L"  a.htm    b.htm  ", {L"a.htm", L"b.htm"}},
+        {L"\"C:\\My Pages\\a.htm\" C:\\b.html", {L"C:\\My Pages\\a.htm", L"C:\\b.html"}},
+        {L"\"a.htm\"\"b.htm\"", {L"a.htm", L"b.htm"}},            // a closing quote ends its token
+        {L"\"C:\\My Pages\\a.htm", {L"C:\\My", L"Pages\\a.htm"}}, // unclosed quote dropped
+        {L"a\"b c\".htm", {L"a\"b", L"c\".htm"}},                 // a quote inside a token is text
+        {L"/dde", {}},
+        {L"/dDe", {}},
+        {L"/ddex", {L"/ddex"}},
+        {L"/dde ", {L"/dde"}},
+        {L"\"\" \"a.htm\" \"b c\"", {L"a.htm", L"b c"}}, // an empty token yields nothing
+        {L"a\tb.htm", {L"a\tb.htm"}},                    // only the space separates
+        {L"\"日本 語.html\" Ελλάδα.htm", {L"日本 語.html", L"Ελλάδα.htm"}}, // any script
     };
     for (const auto& c : cases)
-        EXPECT_EQ(Split(c.tail), c.tokens) << c.tail;
+        EXPECT_EQ(Split(c.tail), c.tokens) << testing::PrintToString(std::wstring(c.tail));
 }
 
-std::string Format(const std::string& tmpl, const std::string& s = "S", const std::string& p = "P",
-                   const std::string& f = "F") {
-    char out[kArcBufSize];
-    EXPECT_TRUE(FormatArcCmd(out, sizeof out, tmpl.c_str(), s.c_str(), p.c_str(), f.c_str()));
+std::wstring Format(const std::wstring& tmpl, const std::wstring& s = L"S",
+                    const std::wstring& p = L"P", const std::wstring& f = L"F") {
+    wchar_t out[kArcBufSize];
+    EXPECT_TRUE(FormatArcCmd(out, kArcBufSize, tmpl.c_str(), s.c_str(), p.c_str(), f.c_str()));
     return out;
 }
 
 TEST(FormatArcCmd, ThreeStringsAndEverythingElseCopiedWithinItsBuffer) {
     for (const auto& c : {
-             std::pair<const char*, const char*>{" a %s", " a S"},
-             {" a %s %s", " a S P"},
-             {" 7za a \"%s.7z\" \"%s\" \"%s\"", " 7za a \"S.7z\" \"P\" \"F\""},
-             {" %% %%s", " % %s"},
-             {" %d %n %s", " %d %n S"},
-             {" %5s %999s %s", " %5s %999s S"},
-             {" %s%s%s%s%s%s%s%s%s%s", " SPF%s%s%s%s%s%s%s"},
-             {" 7za a \"%s\" 100%", " 7za a \"S\" 100%"}, // on the heap: no reading past it
+             std::pair<const wchar_t*, const wchar_t*>{L" a %s", L" a S"},
+             {L" a %s %s", L" a S P"},
+             {L" 7za a \"%s.7z\" \"%s\" \"%s\"", L" 7za a \"S.7z\" \"P\" \"F\""},
+             {L" %% %%s", L" % %s"},
+             {L" %d %n %s", L" %d %n S"},
+             {L" %5s %999s %s", L" %5s %999s S"},
+             {L" %s%s%s%s%s%s%s%s%s%s", L" SPF%s%s%s%s%s%s%s"},
+             {L" 7za a \"%s\" 100%", L" 7za a \"S\" 100%"}, // on the heap: no reading past it
          })
-        EXPECT_EQ(c.second, Format(c.first)) << c.first;
+        EXPECT_EQ(c.second, Format(c.first));
     // The strings are never read as a template.
-    EXPECT_EQ(" 100%s% P %%", Format(" %s %s %s", "100%s%", "P", "%%"));
+    EXPECT_EQ(L" 100%s% P %%", Format(L" %s %s %s", L"100%s%", L"P", L"%%"));
     // The longest template with three of the longest paths fits.
-    std::string tmpl = " " + std::string(252, 'x') + "%s%s%s", s(1029, 's'), p(1029, 'p');
-    EXPECT_EQ(" " + std::string(252, 'x') + s + p + s, Format(tmpl, s, p, s));
+    std::wstring tmpl = L" " + std::wstring(252, L'x') + L"%s%s%s", s(1029, L's'), p(1029, L'p');
+    EXPECT_EQ(L" " + std::wstring(252, L'x') + s + p + s, Format(tmpl, s, p, s));
     // Nothing is written past the buffer; what does not fit is refused.
-    char out[16];
-    memset(out, '#', sizeof out);
-    EXPECT_TRUE(FormatArcCmd(out, 7, " %s-%%", "abc", "P", "F"));
-    EXPECT_STREQ(" abc-%", out);
-    EXPECT_FALSE(FormatArcCmd(out, 7, " %s-%%", "abcd", "P", "F"));
-    EXPECT_STREQ("", out);
-    EXPECT_EQ('#', out[7]);
+    wchar_t out[16];
+    wmemset(out, L'#', 16);
+    EXPECT_TRUE(FormatArcCmd(out, 7, L" %s-%%", L"abc", L"P", L"F"));
+    EXPECT_EQ(std::wstring(L" abc-%"), out);
+    EXPECT_FALSE(FormatArcCmd(out, 7, L" %s-%%", L"abcd", L"P", L"F"));
+    EXPECT_EQ(std::wstring(L""), out);
+    EXPECT_EQ(L'#', out[7]);
 }
 
-std::string Line(int32_t status, const std::string& name, size_t cbLine = 1024) {
-    char buf[1024];
-    FormatResultLine(status, name.c_str(), buf, cbLine);
+// A path that an archiver would take as a pattern never reaches it.
+TEST(HasWildcard, StarOrQuestionMarkAnywhere) {
+    for (const auto& c : {std::pair<const wchar_t*, bool>{L"C:\\p\\a.htm", false},
+                          {L"C:\\p\\a*.htm", true},
+                          {L"C:\\p?\\a.htm", true},
+                          {L"C:\\日本\\a.htm", false}})
+        EXPECT_EQ(c.second, HasWildcard(c.first));
+}
+
+std::wstring Line(int32_t status, const std::wstring& name, size_t cchLine = 1024) {
+    wchar_t buf[1024];
+    FormatResultLine(status, name.c_str(), buf, cchLine);
     return buf;
 }
 
 TEST(ResultLine, TextByStatusAndLongNamesCut) {
-    EXPECT_EQ(Line(STATUS_OK, "p.htm"), "p.htm [Ok]");
-    EXPECT_EQ(Line(3, "p.htm"), "p.htm [Ошибка: 3]");
-    EXPECT_EQ(Line(-3, "p.htm"), "p.htm [Ошибка: -3]");
-    EXPECT_EQ(Line(STATUS_NO_ARCHIVER, "p.htm"), "Настройте параметры архиватора в ini файле");
-    EXPECT_EQ(Line(STATUS_NO_ACTION, "p.htm"), "Отсутствуют заданные действия");
-    EXPECT_EQ(Line(STATUS_NO_ACTION, "p.htm", 8), "Отсутст");
-    const std::string tail = " [Ошибка: -2147483648]";
-    EXPECT_EQ(Line(STATUS_OK, std::string(1019, 'n')), std::string(1018, 'n') + " [Ok]");
-    EXPECT_EQ(Line(STATUS_OK, std::string(1018, 'n')), std::string(1018, 'n') + " [Ok]");
-    EXPECT_EQ(Line(INT32_MIN, std::string(1027, 'n')), std::string(1023 - tail.size(), 'n') + tail);
+    EXPECT_EQ(Line(STATUS_OK, L"p.htm"), L"p.htm [Ok]");
+    EXPECT_EQ(Line(3, L"p.htm"), L"p.htm [Ошибка: 3]");
+    EXPECT_EQ(Line(-3, L"p.htm"), L"p.htm [Ошибка: -3]");
+    EXPECT_EQ(Line(STATUS_NOT_REPAIRED, L"p.htm"), L"p.htm [Ошибка: страница не исправлена]");
+    EXPECT_EQ(Line(STATUS_WILDCARD_NAME, L"p?.htm"), L"p?.htm [Ошибка: в имени * или ?]");
+    EXPECT_EQ(Line(STATUS_NO_ARCHIVER, L"p.htm"), L"Настройте параметры архиватора в ini файле");
+    EXPECT_EQ(Line(STATUS_NO_ACTION, L"p.htm"), L"Отсутствуют заданные действия");
+    EXPECT_EQ(Line(STATUS_NO_ACTION, L"p.htm", 8), L"Отсутст");
+    const std::wstring tail = L" [Ошибка: -2147483648]";
+    EXPECT_EQ(Line(STATUS_OK, std::wstring(1019, L'n')), std::wstring(1018, L'n') + L" [Ok]");
+    EXPECT_EQ(Line(STATUS_OK, std::wstring(1018, L'n')), std::wstring(1018, L'n') + L" [Ok]");
+    EXPECT_EQ(Line(INT32_MIN, std::wstring(1027, L'n')),
+              std::wstring(1023 - tail.size(), L'n') + tail);
+    // A character outside the Basic Multilingual Plane is two UTF-16 units
+    // (one wchar_t where that is 32 bits wide): a cut never splits one, at
+    // either end of the range of its first unit.
+    const std::wstring n1016(1016, L'n'), first = L"\U00010000", last = L"\U0010FFFF";
+    const bool utf16 = sizeof(wchar_t) == 2;
+    const struct {
+        std::wstring name;
+        size_t cch;
+        std::wstring cut; // the name's part that stays
+    } cuts[] = {
+        {n1016 + first + last, 1024, utf16 ? n1016 + first : n1016 + first + last},
+        {n1016 + L"n" + last + L"x", 1024, utf16 ? n1016 + L"n" : n1016 + L"n" + last},
+        {n1016 + L"n" + first, 1024, utf16 ? n1016 + L"n" : n1016 + L"n" + first},
+        {last, 7, utf16 ? L"" : last},
+    };
+    for (const auto& c : cuts)
+        EXPECT_EQ(Line(STATUS_OK, c.name, c.cch), c.cut + L" [Ok]") << c.name.size();
 }
 
 TEST(WindowPos, OpenAndSaveRules) {
@@ -119,8 +150,8 @@ TEST(WindowPos, OpenAndSaveRules) {
         EXPECT_EQ(c.x, pos.nX) << c.left << "," << c.top;
         EXPECT_EQ(c.y, pos.nY) << c.left << "," << c.top;
     }
-    EXPECT_STREQ(CheckKeyText(true), "1");
-    EXPECT_STREQ(CheckKeyText(false), "0");
+    EXPECT_EQ(std::wstring(CheckKeyText(true)), L"1");
+    EXPECT_EQ(std::wstring(CheckKeyText(false)), L"0");
 }
 
 } // namespace

@@ -1,5 +1,5 @@
 // A stand-in archiver for the tests. It appends its whole command line (one
-// line) to the file named by HALVOK_FAKEARC_LOG, sleeps HALVOK_FAKEARC_SLEEP_MS
+// line, UTF-8) to the file named by HALVOK_FAKEARC_LOG, sleeps HALVOK_FAKEARC_SLEEP_MS
 // milliseconds, and exits with a chosen code:
 //   HALVOK_FAKEARC_RULES="text=code;text=code" picks the code of the first
 //   rule whose text occurs in the command line; otherwise HALVOK_FAKEARC_EXIT;
@@ -37,7 +37,12 @@ static void CrashParent() {
 }
 
 int main() {
-    const char* cmd = GetCommandLineA();
+    // The wide command line in UTF-8: the name the archiver really gets,
+    // whatever the system's code page could carry.
+    std::string utf8(4 * wcslen(GetCommandLineW()) + 1, '\0');
+    utf8.resize(size_t(WideCharToMultiByte(CP_UTF8, 0, GetCommandLineW(), -1, &utf8[0],
+                                           int(utf8.size()), nullptr, nullptr)));
+    const char* cmd = utf8.c_str();
     STARTUPINFOA si{};
     si.cb = sizeof si;
     GetStartupInfoA(&si);

@@ -35,7 +35,7 @@ TEST(FixSavedPage, PageHeldOpenOrReadOnlyIsUntouched) {
                                             OPEN_EXISTING, 0, nullptr)
                               : INVALID_HANDLE_VALUE;
         ASSERT_EQ(c.open, other != INVALID_HANDLE_VALUE);
-        const bool bRepaired = FixSavedPage(path.c_str());
+        const bool bRepaired = FixSavedPage(Wide(path).c_str());
         if (c.open)
             CloseHandle(other);
         EXPECT_EQ(c.open || c.readOnly, ReadBytes(path) == kPage) << n;
@@ -90,7 +90,7 @@ TEST(FixSavedPage, FailedWriteBackLeavesTheOriginalBytes) {
         for (Fault fault : {Fault::Seek, Fault::ShortWrite, Fault::Cut, Fault::None}) {
             const std::string path = dir.File("p.htm", page);
             g_fault = fault;
-            EXPECT_EQ(fault == Fault::None, FixSavedPage(path.c_str())) << int(fault);
+            EXPECT_EQ(fault == Fault::None, FixSavedPage(Wide(path).c_str())) << int(fault);
             EXPECT_EQ(fault != Fault::None, ReadBytes(path) == page) << int(fault);
         }
     g_pageWriteOps = saved;

@@ -3,6 +3,8 @@
 // that does not end.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "app/Globals.h"
 #include "tests/win/WinRig.h"
 #include "ui/resource.h"
@@ -55,17 +57,24 @@ TEST(Program, MinimisedCloseSavesTheOrigin) {
     EXPECT_EQ(GetPrivateProfileIntA("Options", "PosY", -1, ini.c_str()), 0);
 }
 
+// Starts a program of the test's folder; its standard error goes to hErr
+// when given.
+PROCESS_INFORMATION Start(std::string cmd, HANDLE hErr = nullptr) {
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    si.dwFlags = hErr ? STARTF_USESTDHANDLES : 0;
+    si.hStdError = hErr;
+    PROCESS_INFORMATION pi{};
+    CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, hErr != nullptr, 0, nullptr, nullptr, &si,
+                   &pi);
+    CloseHandle(pi.hThread);
+    return pi;
+}
+
 // halvok-run --close gives up after the seconds it is given, with exit
 // status 1, when the process shows no window to close and does not end.
 TEST(Program, CloseOfARunThatDoesNotEndGivesUpInTime) {
-    auto start = [](std::string cmd) {
-        STARTUPINFOA si{};
-        si.cb = sizeof si;
-        PROCESS_INFORMATION pi{};
-        CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
-        CloseHandle(pi.hThread);
-        return pi;
-    };
+    auto start = [](const std::string& cmd) { return Start(cmd); };
     SetEnvironmentVariableA("HALVOK_FAKEARC_SLEEP_MS", "30000");
     const PROCESS_INFORMATION busy = start("\"" + ProgramDir() + "fakearc.exe\"");
     SetEnvironmentVariableA("HALVOK_FAKEARC_SLEEP_MS", nullptr);
@@ -78,6 +87,56 @@ TEST(Program, CloseOfARunThatDoesNotEndGivesUpInTime) {
     TerminateProcess(busy.hProcess, 0);
     CloseHandle(close.hProcess);
     CloseHandle(busy.hProcess);
+}
+
+// A command-line run whose every line is Ok, yet whose program does not end
+// by itself (here the About box was open when its close came): halvok-run
+// without --watch says so and fails the run.
+TEST(Program, RunWhoseOkWindowDoesNotCloseFails) {
+    ScratchDir dir("stays-open");
+    // Under a name of its own and away from where their windows open: the
+    // cases running beside find their window by the program's name, and a
+    // drop lands on the window under it.
+    dir.Ini("PosX=600\r\nPosY=500\r\n");
+    CopyFileA((ProgramDir() + "halvok.exe").c_str(), (dir / "staysopen.exe").c_str(), FALSE);
+    const std::string page = dir.File("a.htm", "<html></html>");
+    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+    HANDLE hErr = CreateFileA((dir / "err.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa,
+                              CREATE_ALWAYS, 0, nullptr);
+    // The page's archiver takes long enough for the About box to open first.
+    SetEnvironmentVariableA("HALVOK_FAKEARC_SLEEP_MS", "3000");
+    const PROCESS_INFORMATION run = Start("\"" + ProgramDir() + "halvok-run.exe\" \"" +
+                                              (dir / "staysopen.exe") + "\" \"" + page + "\"",
+                                          hErr);
+    SetEnvironmentVariableA("HALVOK_FAKEARC_SLEEP_MS", nullptr);
+    CloseHandle(hErr);
+    DWORD dwHalvok = 0;
+    WaitFor([&] {
+        return sscanf(ReadBytes(dir / "err.txt").c_str(), "halvok-run: process %lu", &dwHalvok) ==
+               1;
+    });
+    HWND hMain = nullptr;
+    WaitFor([&] {
+        for (HWND h = nullptr; (h = FindWindowExA(nullptr, h, "#32770", nullptr));) {
+            DWORD dwPid = 0;
+            GetWindowThreadProcessId(h, &dwPid);
+            if (dwPid == dwHalvok && GetDlgItem(h, 1000))
+                hMain = h;
+        }
+        return hMain != nullptr;
+    });
+    PostMessageA(hMain, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+    EXPECT_EQ(WaitForSingleObject(run.hProcess, 60000), WAIT_OBJECT_0);
+    DWORD dwExit = 0;
+    EXPECT_TRUE(GetExitCodeProcess(run.hProcess, &dwExit) && dwExit == 1) << dwExit;
+    EXPECT_NE(ReadBytes(dir / "err.txt").find("did not close by itself"), std::string::npos)
+        << ReadBytes(dir / "err.txt");
+    TerminateProcess(run.hProcess, 0);
+    CloseHandle(run.hProcess);
+    HANDLE hHalvok = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, dwHalvok);
+    TerminateProcess(hHalvok, 0);
+    WaitForSingleObject(hHalvok, 10000);
+    CloseHandle(hHalvok);
 }
 
 } // namespace

@@ -118,8 +118,21 @@ int RecordLedger::BadFrees() {
     return g_nBadFrees;
 }
 
-TestApp::TestApp(const std::string& ini, const std::string& tail) : m_tail(tail) {
-    lstrcpynA(g_szIniPath, ini.c_str(), MAX_PATH);
+std::wstring Wide(const std::string& s) {
+    std::wstring w(s.size(), L'\0');
+    w.resize(size_t(MultiByteToWideChar(1251, 0, s.data(), int(s.size()), &w[0], int(w.size()))));
+    return w;
+}
+
+std::string Narrow(const std::wstring& w) {
+    std::string s(w.size() * 2, '\0');
+    s.resize(size_t(WideCharToMultiByte(1251, 0, w.data(), int(w.size()), &s[0], int(s.size()),
+                                        nullptr, nullptr)));
+    return s;
+}
+
+TestApp::TestApp(const std::string& ini, const std::string& tail) : m_tail(Wide(tail)) {
+    lstrcpynW(g_szIniPath, Wide(ini).c_str(), MAX_PATH);
     ReadArcSettings();
     m_app.m_lpCmdLine = &m_tail[0];
     g_pMainApp = &m_app;
@@ -142,9 +155,9 @@ std::vector<std::string> TestApp::Lines() const {
     HWND hList = GetDlgItem(g_hMainWnd, 1000);
     std::vector<std::string> lines;
     for (LRESULT i = 0, n = SendMessageA(hList, LB_GETCOUNT, 0, 0); i < n; ++i) {
-        char sz[1024] = "";
-        SendMessageA(hList, LB_GETTEXT, i, reinterpret_cast<LPARAM>(sz));
-        lines.push_back(sz);
+        wchar_t sz[1024] = L"";
+        SendMessageW(hList, LB_GETTEXT, i, reinterpret_cast<LPARAM>(sz));
+        lines.push_back(Narrow(sz));
     }
     return lines;
 }

@@ -41,6 +41,9 @@ class ScratchDir {
 bool WriteBytes(const std::string& path, const std::string& bytes);
 std::string ReadBytes(const std::string& path); // "" when it cannot be read
 std::string ProgramDir(); // the running test's folder, with a trailing backslash
+// The rig's paths and texts are Windows-1251 strings; the program's are UTF-16.
+std::wstring Wide(const std::string& s);
+std::string Narrow(const std::wstring& s);
 
 // While it lives, every job and result is made and freed through it: it
 // counts those alive, and freeing one that is not alive (twice, or a record
@@ -63,7 +66,7 @@ class TestApp {
     TestApp(const TestApp&) = delete;
     TestApp& operator=(const TestApp&) = delete;
 
-    std::vector<std::string> Lines() const; // the result lines in the list
+    std::vector<std::string> Lines() const; // the result lines in the list, Windows-1251
     // Runs task once on the dialog's thread, from its message loop.
     void OnDialogThread(void (*pfnTask)());
     // Closes the dialog (unless it has ended), then shuts down as the
@@ -72,7 +75,7 @@ class TestApp {
 
   private:
     CMainApp m_app;
-    std::string m_tail;
+    std::wstring m_tail;
     HANDLE m_hDialog = nullptr;
     bool m_bShutDown = false;
 };

@@ -33,7 +33,7 @@ class WorkerTest : public testing::Test {
     // Posts a job for the page straight to the worker, no action asked.
     WrkJob* PostJob(const std::string& page, UINT uMsg = WM_COMMAND, WPARAM wParam = WRK_CMD_JOB) {
         auto* pJob = static_cast<WrkJob*>(RecordLedger::Track(calloc(1, sizeof(WrkJob))));
-        strcpy(pJob->szPath, page.c_str());
+        wcscpy(pJob->szPath, Wide(page).c_str());
         PostThreadMessageA(g_pWrkThread->m_nThreadID, uMsg, wParam, (LPARAM)pJob);
         return pJob;
     }

@@ -13,6 +13,8 @@
 //     argument. The run is over once every page that TAIL names has its
 //     line (counted by the program's own intake rules), or with --watch only
 //     once the window is closed; and when the window closes by itself.
+//     Arguments are taken from the wide command line and handed on wide, so
+//     that names in any script reach halvok.exe whole.
 //   halvok-run --close PID [SECONDS]
 //     Closes halvok's window (process PID) as the system menu's Close does,
 //     and waits until the program has ended, at most SECONDS (30).
@@ -22,10 +24,14 @@
 // A line of the window that could not be taken (halvok-run stopped for
 // seconds) is printed as "halvok-run: line N of the window was lost".
 // Exit status: 0 when every line is Ok (and there is one at least, and one
-// for every page named) and halvok.exe, if it ended, ended with exit code 0;
-// 1 otherwise, and when --close could not end the program in time; 2 on a
-// usage error; 3 when halvok.exe could not be started.
+// for every page named) and halvok.exe ended with exit code 0, or, with
+// --watch, is still open; 1 otherwise: also when a run without --watch
+// whose lines are all Ok leaves its window open past the time it has to
+// close itself (said on standard error), and when --close could not end the
+// program in time; 2 on a usage error; 3 when halvok.exe could not be
+// started.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <fcntl.h>
 #include <io.h>
@@ -33,6 +39,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -181,14 +188,24 @@ DWORD WINAPI ReceiverThread(LPVOID pParam) {
     return 0;
 }
 
+// UTF-8 for this program's own messages.
+std::string Utf8(const wchar_t* psz) {
+    int n = WideCharToMultiByte(CP_UTF8, 0, psz, -1, nullptr, 0, nullptr, nullptr);
+    std::string s(size_t(n > 0 ? n : 1), '\0');
+    if (n > 0)
+        WideCharToMultiByte(CP_UTF8, 0, psz, -1, &s[0], n, nullptr, nullptr);
+    s.resize(s.size() - 1);
+    return s;
+}
+
 // The pages the tail names, each of which will have its line.
-size_t CountPages(const char* pszTail) {
+size_t CountPages(const wchar_t* pszTail) {
     size_t nPages = 0;
     ForEachCmdLinePath(
         pszTail,
-        [](const char* pszPath, void* pCount) {
+        [](const wchar_t* pszPath, void* pCount) {
             ForEachPage(
-                pszPath, [](const char*, void* p) { ++*static_cast<size_t*>(p); }, pCount);
+                pszPath, [](const wchar_t*, void* p) { ++*static_cast<size_t*>(p); }, pCount);
         },
         &nPages);
     return nPages;
@@ -266,19 +283,36 @@ int Usage() {
     return 2;
 }
 
+// The arguments from the wide command line; freed with the object.
+class WideArgs {
+  public:
+    WideArgs() : m_argv(CommandLineToArgvW(GetCommandLineW(), &m_argc)) {}
+    ~WideArgs() { LocalFree(m_argv); }
+    WideArgs(const WideArgs&) = delete;
+    WideArgs& operator=(const WideArgs&) = delete;
+    int Count() const { return m_argv ? m_argc : 0; }
+    const wchar_t* operator[](int i) const { return m_argv[i]; }
+
+  private:
+    int m_argc = 0;
+    LPWSTR* m_argv;
+};
+
 } // namespace
 
-int main(int argc, char** argv) {
-    if ((argc == 3 || argc == 4) && strcmp(argv[1], "--close") == 0)
-        return Close(strtoul(argv[2], nullptr, 10), argc == 4 ? strtoul(argv[3], nullptr, 10) : 30);
-    const bool bWatch = argc > 1 && strcmp(argv[1], "--watch") == 0;
+int main() {
+    const WideArgs argv;
+    const int argc = argv.Count();
+    if ((argc == 3 || argc == 4) && wcscmp(argv[1], L"--close") == 0)
+        return Close(wcstoul(argv[2], nullptr, 10), argc == 4 ? wcstoul(argv[3], nullptr, 10) : 30);
+    const bool bWatch = argc > 1 && wcscmp(argv[1], L"--watch") == 0;
     const int nArg = bWatch ? 2 : 1;
     if (nArg >= argc || argc - nArg > 2)
         return Usage();
     // Lines end in "\n" alone, for the terminals and files of either system.
     _setmode(_fileno(stdout), _O_BINARY);
-    const char* pszExe = argv[nArg];
-    const char* pszTail = nArg + 1 < argc ? argv[nArg + 1] : "";
+    const wchar_t* pszExe = argv[nArg];
+    const wchar_t* pszTail = nArg + 1 < argc ? argv[nArg + 1] : L"";
     const size_t nExpect = bWatch ? 0 : CountPages(pszTail);
 
     // halvok and its archiver write nothing into this program's output: they
@@ -289,16 +323,17 @@ int main(int argc, char** argv) {
     CFileHandle hNul(CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE,
                                  FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, OPEN_EXISTING, 0,
                                  nullptr));
-    STARTUPINFOA si{};
+    STARTUPINFOW si{};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESTDHANDLES;
     si.hStdInput = si.hStdOutput = si.hStdError = hNul.Get();
     // Suspended, so that the hook is in place before the first line.
-    std::string cmd = std::string("\"") + pszExe + "\"" + (*pszTail ? " " : "") + pszTail;
+    std::wstring cmd = std::wstring(L"\"") + pszExe + L"\"" + (*pszTail ? L" " : L"") + pszTail;
     PROCESS_INFORMATION pi{};
-    if (!CreateProcessA(pszExe, &cmd[0], nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr, nullptr,
+    if (!CreateProcessW(pszExe, &cmd[0], nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr, nullptr,
                         &si, &pi)) {
-        fprintf(stderr, "halvok-run: cannot start %s (error %lu)\n", pszExe, GetLastError());
+        fprintf(stderr, "halvok-run: cannot start %s (error %lu)\n", Utf8(pszExe).c_str(),
+                GetLastError());
         return 3;
     }
     CHandle hProcess(pi.hProcess);
@@ -322,8 +357,9 @@ int main(int argc, char** argv) {
     ResumeThread(hThread.Get());
 
     bool bEnded = false;
-    bool bWindow = false; // halvok's window has been seen
-    bool bDone = false;   // every expected line is shown, since dwDoneAt
+    bool bWindow = false;     // halvok's window has been seen
+    bool bDone = false;       // every expected line is shown, since dwDoneAt
+    bool bStayedOpen = false; // all Ok, yet the window outlived its grace
     const DWORD dwStart = GetTickCount();
     DWORD dwDoneAt = 0;
     const HANDLE waits[2] = {hProcess.Get(), g_news.Ready()};
@@ -341,8 +377,12 @@ int main(int argc, char** argv) {
         // itself; any other stays open.
         if (!bDone)
             bDone = true, dwDoneAt = GetTickCount();
-        if (!g_lines.bAllOk || g_lines.nSeen == 0 || GetTickCount() - dwDoneAt >= kCloseGraceMs)
+        if (!g_lines.bAllOk || g_lines.nSeen == 0)
             break;
+        if (GetTickCount() - dwDoneAt >= kCloseGraceMs) {
+            bStayedOpen = true;
+            break;
+        }
     }
     UnhookWindowsHookEx(hHook);
     PostThreadMessageA(idReceiver, WM_QUIT, 0, 0);
@@ -351,6 +391,11 @@ int main(int argc, char** argv) {
     DWORD dwExit = 0;
     if (bEnded && GetExitCodeProcess(hProcess.Get(), &dwExit))
         fprintf(stderr, "halvok-run: halvok.exe ended; exit code %lu\n", dwExit);
+    else if (bStayedOpen)
+        fprintf(stderr,
+                "halvok-run: every line is Ok, yet the window did not close by itself "
+                "within %lu s\n",
+                kCloseGraceMs / 1000);
     else if (bWindow)
         fprintf(stderr, "halvok-run: the window is open\n");
     else
@@ -359,6 +404,6 @@ int main(int argc, char** argv) {
     // A program that crashed, or ended with lines still missing, did not do
     // what was asked, whatever its lines said.
     const bool bOk = g_lines.bAllOk && g_lines.nSeen > 0 && g_lines.nSeen >= nExpect && bWindow &&
-                     (!bEnded || dwExit == 0);
+                     !bStayedOpen && (!bEnded || dwExit == 0);
     return bOk ? 0 : 1;
 }
