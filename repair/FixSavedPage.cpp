@@ -32,7 +32,7 @@ bool WriteWhole(HANDLE h, const char* p, DWORD cb) {
 
 } // namespace
 
-bool FixSavedPage(const wchar_t* pszPath) {
+bool FixSavedPage(const wchar_t* pszPath, const char* pszFolderSuffix) {
     CFileHandle file(
         CreateFileW(pszPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     if (!file.IsValid())
@@ -60,7 +60,8 @@ bool FixSavedPage(const wchar_t* pszPath) {
     page.get()[size] = '\0';
 
     GrowBufOwner out;
-    switch (RewriteSavedPage(page.get(), static_cast<int32_t>(size), &out.buf)) {
+    switch (RewriteSavedPage(page.get(), static_cast<int32_t>(size), &out.buf, nullptr,
+                             pszFolderSuffix)) {
     case PageRepair::Leave:
         return false;
     case PageRepair::ZeroByte:

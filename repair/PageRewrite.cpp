@@ -157,7 +157,7 @@ class GrowBufSink final : public PageSink {
 } // namespace
 
 PageRepair RewriteSavedPageInto(const char* pPage, int32_t cbPage, PageSink* pSink,
-                                int32_t* pcRepaired) {
+                                int32_t* pcRepaired, const char* pszFolderSuffix) {
     int32_t cRepaired = 0;
     if (pcRepaired)
         *pcRepaired = 0;
@@ -169,25 +169,26 @@ PageRepair RewriteSavedPageInto(const char* pPage, int32_t cbPage, PageSink* pSi
         return PageRepair::ZeroByte;
 
     const PageCharset charset = DetectPageCharset(pPage, cbPage);
+    const int32_t cbSuffix = int32_t(std::strlen(pszFolderSuffix));
     const char* const end = pPage + cbPage;
     const char* copy = pPage; // first byte not yet in the output
     const char* low = pPage;  // no opening quote of a later reference lies before this
 
-    for (const char* hit = FindBytes(pPage, end, "_files", 6); hit;
-         hit = FindBytes(hit, end, "_files", 6)) {
+    for (const char* hit = FindBytes(pPage, end, pszFolderSuffix, cbSuffix); hit;
+         hit = FindBytes(hit, end, pszFolderSuffix, cbSuffix)) {
         const char* open = FindQuoteBackward(low, hit);
         if (!open) {
             // No quote before it: later occurrences need not look back here.
             low = hit;
-            hit += 6;
+            hit += cbSuffix;
             continue;
         }
-        const char* close =
-            static_cast<const char*>(std::memchr(hit + 6, '"', size_t(end - (hit + 6))));
+        const char* close = static_cast<const char*>(
+            std::memchr(hit + cbSuffix, '"', size_t(end - (hit + cbSuffix))));
         if (!close)
             break; // no quote after it, nor after any later occurrence
         // The next occurrence is searched from the closing quote, so a second
-        // "_files" inside this reference is not handled again.
+        // folder suffix inside this reference is not handled again.
         low = close;
         hit = close;
 
@@ -223,10 +224,12 @@ PageRepair RewriteSavedPageInto(const char* pPage, int32_t cbPage, PageSink* pSi
     return cRepaired ? PageRepair::Rewritten : PageRepair::Unchanged;
 }
 
-PageRepair RewriteSavedPage(const char* pPage, int32_t cbPage, GrowBuf* pOut, int32_t* pcRepaired) {
+PageRepair RewriteSavedPage(const char* pPage, int32_t cbPage, GrowBuf* pOut, int32_t* pcRepaired,
+                            const char* pszFolderSuffix) {
     *pOut = GrowBuf();
     GrowBufSink sink;
-    const PageRepair result = RewriteSavedPageInto(pPage, cbPage, &sink, pcRepaired);
+    const PageRepair result =
+        RewriteSavedPageInto(pPage, cbPage, &sink, pcRepaired, pszFolderSuffix);
     if (result == PageRepair::Unchanged || result == PageRepair::Rewritten)
         *pOut = sink.Release();
     return result;

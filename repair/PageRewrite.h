@@ -1,5 +1,6 @@
-// The rewrite of a saved page: its percent-escaped references into the
-// "_files" folder become literal names in the charset the page declares.
+// The rewrite of a saved page: its percent-escaped references into its
+// folder ("_files", or the suffix of the folder that is really there) become
+// literal names in the charset the page declares.
 // Bytes in, bytes out; reading and writing the file is the caller's part.
 #pragma once
 
@@ -56,6 +57,10 @@ bool EndReferenceIn(GrowBuf* pBuf, int32_t start, const char* p, int32_t cb, int
 // *pcRepaired, when given, receives the number of references repaired (at
 // least 1 exactly when the result is Rewritten, 0 otherwise).
 //
+// pszFolderSuffix is the text that names the page's folder in a reference:
+// "_files", or another suffix of the table in FolderSuffix.h when the page's
+// folder on disk has that one. Below, "_files" stands for it.
+//
 // Each "_files" outside the references already handled makes the text
 // between the nearest double quotes around it a reference. An escape of
 // '"', '#', '%', '&', '?' or a control byte (%22, %23, %25, %26, %3F,
@@ -69,11 +74,13 @@ bool EndReferenceIn(GrowBuf* pBuf, int32_t start, const char* p, int32_t cb, int
 // "_files" with no double quote before or after it, stay as they are.
 // Every other byte is copied unchanged and in order.
 PageRepair RewriteSavedPageInto(const char* pPage, int32_t cbPage, PageSink* pSink,
-                                int32_t* pcRepaired = nullptr);
+                                int32_t* pcRepaired = nullptr,
+                                const char* pszFolderSuffix = "_files");
 
 // The same rewrite into a buffer that grows in steps of 32 KiB. For
 // Unchanged and Rewritten, *pOut (which must start empty) receives the whole
 // new page, pOut->used bytes; its data is null for an empty page. The caller
 // frees pOut->data. Otherwise *pOut is left empty.
 PageRepair RewriteSavedPage(const char* pPage, int32_t cbPage, GrowBuf* pOut,
-                            int32_t* pcRepaired = nullptr);
+                            int32_t* pcRepaired = nullptr,
+                            const char* pszFolderSuffix = "_files");

@@ -1,6 +1,8 @@
 // Which file names are saved pages: those whose extension holds "htm" or
 // "HTM" (case-sensitive), so .htm, .html, .shtml, .HTML and .HTM count, while
-// .Htm, .Html, .mht and a name without an extension do not.
+// .Htm, .Html, .mht and a name without an extension do not. A ".mhtml" file
+// (any letter case) is a single-file web archive, not a page with a folder:
+// renamed ".htm", a browser would show its raw text.
 #pragma once
 
 // pszExt: the extension as the shell's path helper finds it, from the last

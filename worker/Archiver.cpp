@@ -4,13 +4,47 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <cstring>
+#include <cwchar>
 
 #include "app/Settings.h"
 #include "fw/Handle.h"
+#include "repair/FolderSuffix.h"
 #include "worker/CmdTemplate.h"
 #include "worker/WrkDefs.h"
 
-int RunArchiver(const wchar_t* pszPath) {
+namespace {
+
+// The page's stem and room for a suffix after it.
+struct FolderProbe {
+    wchar_t szFolder[kArcBufSize];
+    size_t nStem;
+};
+
+bool IsPageFolder(const char* pszSuffix, void* context) {
+    auto* probe = static_cast<FolderProbe*>(context);
+    const size_t nSuffix = strlen(pszSuffix);
+    if (probe->nStem + nSuffix >= kArcBufSize)
+        return false;
+    for (size_t i = 0; i <= nSuffix; ++i)
+        probe->szFolder[probe->nStem + i] = wchar_t(static_cast<unsigned char>(pszSuffix[i]));
+    const DWORD dwAttrs = GetFileAttributesW(probe->szFolder);
+    return dwAttrs != INVALID_FILE_ATTRIBUTES && (dwAttrs & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+} // namespace
+
+const char* FindPageFolderSuffix(const wchar_t* pszPath) {
+    FolderProbe probe;
+    wchar_t szStem[kArcBufSize];
+    if (!SplitArcPath(pszPath, "", szStem, probe.szFolder, kArcBufSize) ||
+        !wcsrchr(pszPath, L'.'))
+        return kFolderSuffixes[0];
+    probe.nStem = wcslen(szStem);
+    return FindFolderSuffix(IsPageFolder, &probe);
+}
+
+int RunArchiver(const wchar_t* pszPath, const char* pszFolderSuffix) {
     // Such a path names no Windows file; an archiver would act on every file
     // the pattern matches, other pages among them.
     if (HasWildcard(pszPath))
@@ -29,7 +63,7 @@ int RunArchiver(const wchar_t* pszPath) {
     // An empty "Arc" means no archiver is configured; it is never left to the
     // platform to pick a program from the command line. A command line that
     // does not fit is not run cut.
-    if (!g_szArcExe[0] || !SplitArcPath(pszPath, szStem, szFolder, kArcBufSize) ||
+    if (!g_szArcExe[0] || !SplitArcPath(pszPath, pszFolderSuffix, szStem, szFolder, kArcBufSize) ||
         !FormatArcCmd(szCmdLine, kArcBufSize, g_szArcCmd, szStem, pszPath, szFolder))
         return -1;
 

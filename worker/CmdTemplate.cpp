@@ -18,9 +18,9 @@ bool Append(wchar_t* pszOut, size_t cchOut, size_t* pos, const wchar_t* src, siz
 
 } // namespace
 
-bool SplitArcPath(const wchar_t* pszPath, wchar_t* pszStem, wchar_t* pszFolder, size_t cchBuf) {
-    static const wchar_t kSuffix[] = L"_files";
-    constexpr size_t nSuffix = sizeof kSuffix / sizeof kSuffix[0] - 1;
+bool SplitArcPath(const wchar_t* pszPath, const char* pszFolderSuffix, wchar_t* pszStem,
+                  wchar_t* pszFolder, size_t cchBuf) {
+    const size_t nSuffix = strlen(pszFolderSuffix);
     if (cchBuf == 0)
         return false;
     pszStem[0] = pszFolder[0] = L'\0';
@@ -32,10 +32,11 @@ bool SplitArcPath(const wchar_t* pszPath, wchar_t* pszStem, wchar_t* pszFolder, 
     wmemcpy(pszStem, pszPath, nStem);
     pszStem[nStem] = L'\0';
     wmemcpy(pszFolder, pszPath, nStem);
-    if (dot)
-        wmemcpy(pszFolder + nStem, kSuffix, nSuffix + 1);
-    else
-        pszFolder[nStem] = L'\0';
+    if (dot) {
+        for (size_t i = 0; i < nSuffix; ++i)
+            pszFolder[nStem + i] = wchar_t(static_cast<unsigned char>(pszFolderSuffix[i]));
+    }
+    pszFolder[nFolder] = L'\0';
     return true;
 }
 

@@ -11,10 +11,12 @@ constexpr size_t kArcBufSize = 4096;
 
 // Splits a page's path at the last '.' of the whole string (folders
 // included): pszStem gets the part before it, pszFolder the same followed by
-// "_files". A path without any '.' gives the whole path in both, with no
-// "_files". Each buffer holds cchBuf units. Returns false, leaving both
+// pszFolderSuffix (ASCII: "_files", or the suffix of the folder found on
+// disk). A path without any '.' gives the whole path in both, with no
+// suffix. Each buffer holds cchBuf units. Returns false, leaving both
 // buffers empty, when either result would not fit.
-bool SplitArcPath(const wchar_t* pszPath, wchar_t* pszStem, wchar_t* pszFolder, size_t cchBuf);
+bool SplitArcPath(const wchar_t* pszPath, const char* pszFolderSuffix, wchar_t* pszStem,
+                  wchar_t* pszFolder, size_t cchBuf);
 
 // Fills pszOut (cchOut units) from the template. The template is plain text,
 // never a printf format: its first three "%s" are replaced by pszStem,

@@ -53,12 +53,12 @@ int CWrkThread::ExitInstance() {
     return CWinThread::ExitInstance();
 }
 
-bool CWrkThread::FixSavedPage(const wchar_t* pszPath) {
-    return ::FixSavedPage(pszPath);
+bool CWrkThread::FixSavedPage(const wchar_t* pszPath, const char* pszFolderSuffix) {
+    return ::FixSavedPage(pszPath, pszFolderSuffix);
 }
 
-int CWrkThread::RunArchiver(const wchar_t* pszPath) {
-    return ::RunArchiver(pszPath);
+int CWrkThread::RunArchiver(const wchar_t* pszPath, const char* pszFolderSuffix) {
+    return ::RunArchiver(pszPath, pszFolderSuffix);
 }
 
 BOOL CWrkThread::PreTranslateMessage(MSG* pMsg) {
@@ -96,14 +96,17 @@ void CWrkThread::HandleJob(WrkJob* pJob) {
                 sizeof(pResult->szName) / sizeof(wchar_t) - 1);
         SetWindowTextW(g_hMainWnd, pResult->szName);
 
+        // The folder beside the page, as the browser or editor that saved it
+        // named it: the repair and the archiver both follow it.
+        const char* pszFolderSuffix = FindPageFolderSuffix(pJob->szPath);
         if (!pJob->bFixHtml)
             pResult->nStatus = STATUS_NO_ACTION;
-        else if (!FixSavedPage(pJob->szPath))
+        else if (!FixSavedPage(pJob->szPath, pszFolderSuffix))
             pResult->nStatus = STATUS_NOT_REPAIRED;
         if (pJob->bArchive) {
             // The archiver still runs on a page left unrepaired; its failure
             // takes the line, its success does not hide the repair's.
-            const int nStatus = RunArchiver(pJob->szPath);
+            const int nStatus = RunArchiver(pJob->szPath, pszFolderSuffix);
             if (nStatus != STATUS_OK || pResult->nStatus != STATUS_NOT_REPAIRED)
                 pResult->nStatus = nStatus;
         }

@@ -25,8 +25,9 @@ class CWrkThread : public CWinThread {
 
     // The two page operations; they use none of the thread's state.
     // FixSavedPage: false when the repair did not happen (see FixSavedPage.h).
-    static bool FixSavedPage(const wchar_t* pszPath);
-    static int RunArchiver(const wchar_t* pszPath);
+    // pszFolderSuffix: the suffix of the page's folder (FindPageFolderSuffix).
+    static bool FixSavedPage(const wchar_t* pszPath, const char* pszFolderSuffix);
+    static int RunArchiver(const wchar_t* pszPath, const char* pszFolderSuffix);
 
   private:
     static void HandleJob(WrkJob* pJob);

@@ -1,5 +1,7 @@
 // The golden pages: golden/<name>.in.htm and the expected golden/<name>.out.htm
-// in the source tree (HALVOK_GOLDEN_DIR, which Wine reaches as Z:...).
+// in the source tree (HALVOK_GOLDEN_DIR, which Wine reaches as Z:...), and
+// golden/<name>.folder, where there is one, the suffix of the page's folder
+// ("_files" where there is none).
 #pragma once
 
 #include <algorithm>
@@ -15,7 +17,7 @@ inline std::string ReadWholeFile(const std::filesystem::path& path) {
 }
 
 struct GoldenPage {
-    std::string name, in, expected;
+    std::string name, in, expected, folderSuffix;
 };
 
 inline std::vector<GoldenPage> GoldenPages() {
@@ -29,9 +31,12 @@ inline std::vector<GoldenPage> GoldenPages() {
     for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
         const std::string file = entry.path().filename().string();
         const size_t at = file.size() - std::min<size_t>(file.size(), 7);
-        if (file.compare(at, 7, ".in.htm") == 0)
-            pages.push_back({file.substr(0, at), ReadWholeFile(entry.path()),
-                             ReadWholeFile(dir / (file.substr(0, at) + ".out.htm"))});
+        if (file.compare(at, 7, ".in.htm") != 0)
+            continue;
+        const std::string name = file.substr(0, at);
+        std::string suffix = ReadWholeFile(dir / (name + ".folder"));
+        pages.push_back({name, ReadWholeFile(entry.path()), ReadWholeFile(dir / (name + ".out.htm")),
+                         suffix.empty() ? "_files" : suffix});
     }
     return pages;
 }

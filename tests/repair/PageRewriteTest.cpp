@@ -20,7 +20,8 @@ TEST(RewriteSavedPage, GoldenPages) {
         std::unique_ptr<char[]> exact(new char[p.in.size()]);
         std::memcpy(exact.get(), p.in.data(), p.in.size());
         GrowBufOwner out;
-        const PageRepair result = RewriteSavedPage(exact.get(), int32_t(p.in.size()), &out.buf);
+        const PageRepair result = RewriteSavedPage(exact.get(), int32_t(p.in.size()), &out.buf,
+                                                   nullptr, p.folderSuffix.c_str());
         const bool zero = p.in.find('\0') != std::string::npos;
         EXPECT_EQ(zero                 ? PageRepair::ZeroByte
                   : p.in == p.expected ? PageRepair::Unchanged

@@ -23,6 +23,16 @@ const std::string kPage = "<img src=\"page_files/%C0%E1.png\">";
 const std::string kFixed = "<img src=\"page_files/\xC0\xE1.png\">";
 const std::string kTwoRefs = "<a href=\"a_files/%41\">x</a><img src=\"a_files/%42\">";
 const std::string kPlain = "<p>nothing to repair</p>";
+// A page saved by a word processor: its folder is "w.files".
+const std::string kWord = "<img src=\"w.files/%C0%E1.png\"><img src=\"w_files/%C0.png\">";
+const std::string kWordFixed = "<img src=\"w.files/\xC0\xE1.png\"><img src=\"w_files/%C0.png\">";
+// References as a browser resolves them: escapes in the system code page,
+// a fragment and a query cut, a character reference, a srcset, a url( ) in
+// a style; one file gone, and one reference that names a folder.
+const std::string kAudit =
+    "<img src=\"p_files/%C0%E1.png#top\" srcset=\"p_files/a%20b.css 1x, p_files/gone.png 2x\">"
+    "<div style=\"background: url('./p_files/a b.css?v=1')\"></div>"
+    "<a href='p_files/sub/'>x</a><a href=\"other_files/x.png\">y</a>";
 // On a UTF-8 page raw Windows-1251 bytes become two bytes each: a file-size
 // limit of the old page's size makes the write of the new one fail.
 const std::string kGrows =
@@ -84,6 +94,8 @@ TEST_F(RepairToolTest, GoldenPagesThroughTheirFolder) {
     std::string expected;
     for (const auto& [name, p] : pages) {
         std::ofstream(m_dir + "/golden/" + name, std::ios::binary) << p.in;
+        if (p.folderSuffix != "_files") // the folder the page really has
+            fs::create_directory(m_dir + "/golden/" + p.name + p.folderSuffix);
         expected += "golden/" + name +
                     (p.in.find('\0') != std::string::npos ? " skipped: holds a zero byte\n"
                      : p.in == p.expected                 ? " unchanged\n"
@@ -140,6 +152,32 @@ const Case kCases[] = {
     {"a dry run that cannot check a locked page: exit 3",
      {{"page.htm", kPage}, {"locked.htm", kPage}}, kLocked, "--dry-run page.htm locked.htm", 3,
      "page.htm rewritten: 1 reference\nlocked.htm skipped: locked by another program\n", {}},
+    {"a web archive (.mhtml, any case) is no page: a folder scan passes it over, named it is "
+     "skipped as handled, unchanged; a Word page's references into its .files folder repaired",
+     {{"d/", ""}, {"d/x.mhtml", kPage}, {"d/y.MHTML", kPage}, {"d/w.htm", kWord},
+      {"d/w.files/", ""}, {"z.mHtml", kPage}},
+     0, "d z.mHtml", 0,
+     "d/w.htm rewritten\nz.mHtml skipped: a web archive (.mhtml), not a page\n",
+     {{"d/w.htm", kWordFixed}}},
+    {"--check: each reference into the folder that opens no file, as a browser resolves it, "
+     "then a count per page; exit 1; nothing changed",
+     {{"p.htm", kAudit}, {"p_files/", ""}, {"p_files/\xD0\x90\xD0\xB1.png", ""},
+      {"p_files/a b.css", ""}, {"p_files/sub/", ""}, {"x.mhtml", kAudit}},
+     0, "--check . p.htm", 1,
+     "./p.htm: p_files/gone.png -> missing\n./p.htm: p_files/sub/ -> missing\n"
+     "./p.htm: 5 references into p_files/, 3 open\n"
+     "p.htm: p_files/gone.png -> missing\np.htm: p_files/sub/ -> missing\n"
+     "p.htm: 5 references into p_files/, 3 open\n",
+     {}},
+    {"--check: every reference opens (into the folder that is there, -Dateien): exit 0; a "
+     "missing page: exit 3; with --dry-run: a usage error",
+     {{"q.htm", "<img src=q-Dateien/i.png> <img src=\"q_files/no.png\">"}, {"q-Dateien/", ""},
+      {"q-Dateien/i.png", ""}},
+     0, "--check q.htm", 0, "q.htm: 1 reference into q-Dateien/, 1 open\n", {}},
+    {"--check of a page that is not there: exit 3", {}, 0, "--check gone.htm", 3,
+     "gone.htm: skipped: No such file or directory\n", {}},
+    {"--check takes no --dry-run: exit 2", {}, 0, "--check -n p.htm", 2,
+     "halvok-repair: --check changes nothing already", {}},
     {"no path: usage on stderr, exit 2", {}, 0, "", 2, "halvok-repair: no PATH given", {}},
     {"--version: the name and the version from the build", {}, 0, "--version", 0,
      "halvok-repair " HALVOK_VERSION "\n", {}},

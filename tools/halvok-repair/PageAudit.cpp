@@ -1,12 +1,20 @@
 // References of a saved page, as a browser reads and resolves them.
 #include "tools/halvok-repair/PageAudit.h"
 
+#include "tools/halvok-repair/PageFolder.h"
+
 #include "repair/AnsiCodePage.h"
 #include "repair/Codecs.h"
 #include "repair/PageRewrite.h"
 
+#include <cerrno>
+#include <climits>
 #include <cstdint>
 #include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -136,6 +144,13 @@ std::string AsUtf8(const std::string& bytes) {
     return Cp1251ToUtf8(bytes);
 }
 
+// Text of the page, its letters read in the page's charset, in UTF-8.
+std::string PageTextUtf8(const std::string& s, PageCharset charset) {
+    if (charset == PageCharset::Koi8r)
+        return Cp1251ToUtf8(Koi8ToCp1251(s));
+    return charset == PageCharset::Utf8 ? s : AsUtf8(s);
+}
+
 // The reference as the relative path of the file it names, in UTF-8. The
 // page's own letters are read in its charset; the bytes of escapes, as a
 // browser on a Russian system reads a file address, as UTF-8 when they are
@@ -151,14 +166,7 @@ std::string Resolve(std::string s, PageCharset charset) {
     std::string path, run;
     bool bEscapes = false;
     auto flush = [&] {
-        if (bEscapes)
-            path += AsUtf8(run);
-        else if (charset == PageCharset::Koi8r)
-            path += Cp1251ToUtf8(Koi8ToCp1251(run));
-        else if (charset == PageCharset::Utf8)
-            path += run;
-        else
-            path += AsUtf8(run);
+        path += bEscapes ? AsUtf8(run) : PageTextUtf8(run, charset);
         run.clear();
     };
     for (size_t i = 0; i < s.size(); ++i) {
@@ -193,7 +201,7 @@ std::vector<FolderReference> FindFolderReferences(const char* pPage, size_t cbPa
     auto take = [&](const std::string& raw) {
         std::string path = Resolve(raw, charset);
         if (path.size() > prefix.size() && path.compare(0, prefix.size(), prefix) == 0)
-            refs.push_back({raw, path.substr(prefix.size())});
+            refs.push_back({raw, PageTextUtf8(raw, charset), path.substr(prefix.size())});
     };
     size_t i = 0;
     while (i < cbPage) {
@@ -277,4 +285,64 @@ std::vector<FolderReference> FindFolderReferences(const char* pPage, size_t cbPa
         ++i;
     }
     return refs;
+}
+
+PageAudit AuditPageFile(const std::string& path) {
+    PageAudit audit;
+    const size_t slash = path.rfind('/');
+    const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash);
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (IsWebArchiveName(name.c_str())) {
+        audit.skipped = "a web archive (.mhtml), not a page";
+        return audit;
+    }
+    const char* pszSuffix = FindPageFolderSuffix(path);
+    audit.folder = name.substr(0, size_t(FindExtension(name.c_str()) - name.c_str())) + pszSuffix;
+
+    int fd = open(path.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC | O_NOATIME);
+    if (fd < 0 && errno == EPERM)
+        fd = open(path.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
+    struct stat st;
+    std::string page;
+    bool bRead = fd >= 0 && fstat(fd, &st) == 0;
+    int err = bRead ? 0 : errno;
+    if (bRead && !S_ISREG(st.st_mode)) {
+        bRead = false;
+        audit.skipped = "not a regular file";
+    } else if (bRead && st.st_size >= INT_MAX) {
+        bRead = false;
+        audit.skipped = "too large";
+    }
+    if (bRead) {
+        page.resize(size_t(st.st_size));
+        size_t done = 0;
+        while (done < page.size()) {
+            const ssize_t n = read(fd, &page[done], page.size() - done);
+            if (n <= 0) {
+                err = n < 0 ? errno : EIO;
+                bRead = false;
+                break;
+            }
+            done += size_t(n);
+        }
+    }
+    if (fd >= 0)
+        close(fd);
+    if (!bRead) {
+        if (audit.skipped.empty())
+            audit.skipped = std::strerror(err);
+        audit.bFailed = true;
+        return audit;
+    }
+    if (page.find('\0') != std::string::npos) {
+        audit.skipped = "holds a zero byte";
+        return audit;
+    }
+    for (const FolderReference& ref : FindFolderReferences(page.data(), page.size(), audit.folder)) {
+        ++audit.cReferences;
+        const std::string file = dir + "/" + audit.folder + "/" + ref.path;
+        if (stat(file.c_str(), &st) != 0 || S_ISDIR(st.st_mode))
+            audit.missing.push_back(ref.text);
+    }
+    return audit;
 }

@@ -1,6 +1,6 @@
 // The audit behind halvok-repair --check: the references of a saved page
-// into its folder, resolved as a browser resolves them, so that the caller
-// can tell which of them open no file. Bytes in, names out; no file is read.
+// into its folder, resolved as a browser resolves them (bytes in, names
+// out), and the page's file looked at that way, changing nothing.
 #pragma once
 
 #include <cstddef>
@@ -9,6 +9,7 @@
 
 struct FolderReference {
     std::string raw;  // as the page writes it
+    std::string text; // the same in UTF-8: the page's letters read in its charset
     std::string path; // the file it names, relative to the page's folder on disk
 };
 
@@ -26,3 +27,20 @@ struct FolderReference {
 // and a slash.
 std::vector<FolderReference> FindFolderReferences(const char* pPage, size_t cbPage,
                                                   const std::string& folder);
+
+// What the audit of one page found.
+struct PageAudit {
+    std::string folder;               // the folder's name, as on disk
+    std::vector<std::string> missing; // the references (as written, in UTF-8) that open no file
+    size_t cReferences = 0;           // references into the folder
+    std::string skipped;              // why the page was not checked; empty when it was
+    bool bFailed = false;             // skipped for a failure: the page could not be read
+};
+
+// Reads the page at path (changing nothing, not even its access time where
+// the system allows), finds its folder as the repair does, and looks for
+// the file of each reference into it: a reference opens when its file
+// exists and is not a folder. A page that holds a zero byte, and a web
+// archive (.mhtml), are skipped as handled; one that cannot be read, as a
+// failure.
+PageAudit AuditPageFile(const std::string& path);

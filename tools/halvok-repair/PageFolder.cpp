@@ -1,6 +1,7 @@
 // The folder scan of halvok-repair: see PageFolder.h.
 #include "tools/halvok-repair/PageFolder.h"
 
+#include "repair/FolderSuffix.h"
 #include "ui/PageExt.h"
 
 #include <algorithm>
@@ -8,6 +9,7 @@
 #include <utility>
 
 #include <dirent.h>
+#include <strings.h>
 #include <sys/stat.h>
 
 namespace {
@@ -28,7 +30,29 @@ class FolderStream {
     DIR* m_dir;
 };
 
+// The page's stem, to which each suffix is tried.
+struct FolderProbe {
+    std::string stem;
+};
+
+bool IsPageFolder(const char* pszSuffix, void* context) {
+    struct stat st;
+    const std::string folder = static_cast<FolderProbe*>(context)->stem + pszSuffix;
+    return stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 } // namespace
+
+const char* FindPageFolderSuffix(const std::string& page) {
+    const size_t name = page.rfind('/') == std::string::npos ? 0 : page.rfind('/') + 1;
+    const char* ext = FindExtension(page.c_str() + name);
+    FolderProbe probe{page.substr(0, size_t(ext - page.c_str()))};
+    return FindFolderSuffix(IsPageFolder, &probe);
+}
+
+bool IsWebArchiveName(const char* pszName) {
+    return strcasecmp(FindExtension(pszName), ".mhtml") == 0;
+}
 
 const char* FindExtension(const char* pszName) {
     const char* dot = nullptr;

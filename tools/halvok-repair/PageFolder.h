@@ -17,3 +17,13 @@ const char* FindExtension(const char* pszName);
 // whose extension passes IsPageExtension. Sub-folders are never entered. *pErr gets 0, or the errno
 // of opening or reading the folder (the list is then empty).
 std::vector<std::string> ListFolderPages(const std::string& folder, int* pErr);
+
+// The suffix of the page's folder beside it: the first of the table in
+// repair/FolderSuffix.h for which the page's path without its extension
+// (FindExtension of its name), followed by the suffix, is a folder (or a
+// link to one); "_files" when none is.
+const char* FindPageFolderSuffix(const std::string& page);
+
+// Whether the file name's extension is ".mhtml" in any letter case: a
+// single-file web archive, not a page with a folder.
+bool IsWebArchiveName(const char* pszName);

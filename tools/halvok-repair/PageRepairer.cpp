@@ -1,6 +1,8 @@
 // PageRepairer: the file side of halvok-repair (see PageRepairer.h).
 #include "tools/halvok-repair/PageRepairer.h"
 
+#include "tools/halvok-repair/PageFolder.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -356,6 +358,11 @@ PageRepairer::~PageRepairer() {
 }
 
 PageOutcome PageRepairer::Repair(const char* pszPath, bool bFollowLink) {
+    // A single-file web archive has no folder and no references to repair;
+    // it is not a page, whatever its name holds.
+    const char* pszName = std::strrchr(pszPath, '/');
+    if (IsWebArchiveName(pszName ? pszName + 1 : pszPath))
+        return Handled("skipped: a web archive (.mhtml), not a page");
     // O_NONBLOCK: a page under another program's lease gives EWOULDBLOCK at
     // once rather than a wait. A dry run leaves even the page's access time
     // alone, where the system lets it (on pages the user owns).
@@ -397,7 +404,9 @@ PageOutcome PageRepairer::Repair(const char* pszPath, bool bFollowLink) {
 
     m_pieces.Reset(m_page);
     int32_t cRepaired = 0;
-    switch (RewriteSavedPageInto(m_page, static_cast<int32_t>(size), &m_pieces, &cRepaired)) {
+    // The references lead into the folder that is really beside the page.
+    switch (RewriteSavedPageInto(m_page, static_cast<int32_t>(size), &m_pieces, &cRepaired,
+                                 FindPageFolderSuffix(pszPath))) {
     case PageRepair::Leave:
         return Skipped("out of memory");
     case PageRepair::ZeroByte:

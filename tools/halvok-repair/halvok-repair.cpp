@@ -1,6 +1,7 @@
 // halvok-repair PATH...: repairs saved pages on Linux with the same rewrite
 // as the Windows program, taking folders the way its intake does, and says
 // for each page what became of it.
+#include "tools/halvok-repair/PageAudit.h"
 #include "tools/halvok-repair/PageFolder.h"
 #include "tools/halvok-repair/PageRepairer.h"
 
@@ -22,11 +23,17 @@
 
 namespace {
 
-const char kUsage[] = "usage: halvok-repair [-n] PATH...\n";
+const char kUsage[] = "usage: halvok-repair [-n] PATH...\n"
+                      "       halvok-repair --check PATH...\n";
 
 const char kHelp[] =
     "Repairs the percent-escaped references of saved web pages: a reference into\n"
-    "a page's \"_files\" folder becomes the literal name, in the page's charset.\n"
+    "a page's folder becomes the literal name, in the page's charset. The folder\n"
+    "is the one beside the page: its name without the extension, then \"_files\",\n"
+    "or the first of \".files\" (a word processor's), \"-Dateien\", \"_fichiers\",\n"
+    "\"_archivos\", \"_arquivos\", \"_file\", \"_bestanden\", \"_pliki\", \"_soubory\",\n"
+    "\"_tiedostot\", \"-filer\", \"_elemei\" and \"_dosyalar\" (browsers in other\n"
+    "languages) that exists; \"_files\" when none does.\n"
     "Escapes of '\"', '#', '%', '&', '?' and of the control bytes (%22, %23, %25,\n"
     "%26, %3F, %01-%1F, %7F) stay as written: decoded, they would end the\n"
     "attribute or change the file the reference names. A reference that holds\n"
@@ -36,10 +43,12 @@ const char kHelp[] =
     "A PATH that is a folder stands for its pages, one level deep: the entries\n"
     "that are regular files themselves (not links, wherever they lead) and whose\n"
     "extension (from the last \".\" of the name; none when a space or a backslash\n"
-    "follows it) holds \"htm\" or \"HTM\": .htm, .html, .shtml, .HTM, but not .Htm\n"
-    "or .mht. They are taken in the byte order of their names. Sub-folders, a\n"
-    "page's own \"_files\" folder among them, are never entered. Any other PATH\n"
-    "is repaired whatever its name, through the link if it is one.\n"
+    "follows it) holds \"htm\" or \"HTM\": .htm, .html, .shtml, .HTM, but not .Htm,\n"
+    "or .mht, nor .mhtml in any case (a single-file web archive, with no folder).\n"
+    "They are taken in the byte order of their names. Sub-folders, a page's own\n"
+    "folder among them, are never entered. Any other PATH is repaired whatever\n"
+    "its name, through the link if it is one; a web archive (.mhtml) named so is\n"
+    "skipped as handled.\n"
     "\n"
     "A page is replaced whole or not at all: the new page is written to a new\n"
     "file in the page's folder, which takes the page's owner, mode and extended\n"
@@ -85,6 +94,12 @@ const char kHelp[] =
     "  -n, --dry-run  write nothing, not even access times where the system\n"
     "                 allows; a page that would change gives \"rewritten: N\n"
     "                 references\", the number of references it would repair\n"
+    "  --check        change nothing: list each reference into the page's folder\n"
+    "                 that opens no file, as a browser resolves it (fragment and\n"
+    "                 query cut, escapes decoded, the page's charset), one line\n"
+    "                 \"PAGE: REFERENCE -> missing\" each, then \"PAGE: N\n"
+    "                 references into FOLDER, M open\"; run it before and after a\n"
+    "                 repair to see that nothing was lost\n"
     "  -h, --help     show this text\n"
     "  --version      show the name and version: halvok-repair " HALVOK_VERSION "\n"
     "  --             the arguments after it are paths, even if they begin with -\n"
@@ -92,7 +107,8 @@ const char kHelp[] =
     "Exit status:\n"
     "  0  every page was handled: rewritten, unchanged, or skipped for holding a\n"
     "     zero byte (such a page is left as it is on purpose)\n"
-    "  1  with --dry-run, no failure and some page would change\n"
+    "  1  with --dry-run, no failure and some page would change; with --check, no\n"
+    "     failure and some reference opens no file\n"
     "  2  a usage error (no PATH, an unknown option)\n"
     "  3  some PATH or page was skipped for a failure: missing, unreadable,\n"
     "     unwritable, held by another program, opened, changed, moved or replaced\n"
@@ -228,10 +244,45 @@ class RepairRun {
     int m_outputErr = 0; // see Run
 };
 
+// halvok-repair --check: each page's references into its folder that open
+// no file, and a count per page; nothing is changed. 0 when every reference
+// opens, 1 when some do not, 3 when a page could not be read or the output
+// could not be written.
+int CheckPages(const std::vector<Item>& items) {
+    bool bFailed = false, bMissing = false;
+    for (const Item& item : items) {
+        const std::string page = Printable(item.path);
+        if (item.bDone) { // a folder that could not be scanned
+            std::printf("%s: %s\n", page.c_str(), item.outcome.text.c_str());
+            bFailed = true;
+        } else {
+            const PageAudit audit = AuditPageFile(item.path);
+            if (!audit.skipped.empty()) {
+                std::printf("%s: skipped: %s\n", page.c_str(), audit.skipped.c_str());
+                bFailed = bFailed || audit.bFailed;
+            } else {
+                for (const std::string& ref : audit.missing)
+                    std::printf("%s: %s -> missing\n", page.c_str(), Printable(ref).c_str());
+                const size_t n = audit.cReferences;
+                std::printf("%s: %zu reference%s into %s/, %zu open\n", page.c_str(), n,
+                            n == 1 ? "" : "s", Printable(audit.folder).c_str(),
+                            n - audit.missing.size());
+                bMissing = bMissing || !audit.missing.empty();
+            }
+        }
+        if (std::fflush(stdout) != 0) {
+            std::fprintf(stderr, "halvok-repair: cannot write the output (%s)\n",
+                         std::strerror(errno ? errno : EIO));
+            return 3;
+        }
+    }
+    return bFailed ? 3 : bMissing ? 1 : 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    bool bDryRun = false, bHelp = false, bVersion = false, bOptions = true;
+    bool bDryRun = false, bCheck = false, bHelp = false, bVersion = false, bOptions = true;
     std::vector<std::string> paths;
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
@@ -245,6 +296,8 @@ int main(int argc, char** argv) {
             bHelp = true;
         } else if (std::strcmp(arg, "--version") == 0) {
             bVersion = true;
+        } else if (std::strcmp(arg, "--check") == 0) {
+            bCheck = true;
         } else {
             return UsageError(std::string("unknown option ") + arg);
         }
@@ -259,6 +312,8 @@ int main(int argc, char** argv) {
     }
     if (paths.empty())
         return UsageError("no PATH given");
+    if (bCheck && bDryRun)
+        return UsageError("--check changes nothing already; it takes no --dry-run");
 
     // A write beyond the file-size limit must fail with EFBIG, so that the
     // page can be kept or restored, rather than end the program; a program
@@ -292,6 +347,8 @@ int main(int argc, char** argv) {
         for (const std::string& page : pages)
             items.emplace_back(page, false);
     }
+    if (bCheck)
+        return CheckPages(items);
     FindSameFiles(&items);
     const int outputErr = RepairRun(&items, bDryRun).Run();
     if (outputErr != 0)
