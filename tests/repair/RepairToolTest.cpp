@@ -179,6 +179,8 @@ const Case kCases[] = {
     {"--check takes no --dry-run: exit 2", {}, 0, "--check -n p.htm", 2,
      "halvok-repair: --check changes nothing already", {}},
     {"no path: usage on stderr, exit 2", {}, 0, "", 2, "halvok-repair: no PATH given", {}},
+    {"an unknown option after known ones: exit 2", {}, 0, "-h -n --dry-run --bogus x", 2,
+     "halvok-repair: unknown option --bogus", {}},
     {"--version: the name and the version from the build", {}, 0, "--version", 0,
      "halvok-repair " HALVOK_VERSION "\n", {}},
     {"missing pages, pages locked through flock or fcntl, and a page open in another program "
