@@ -157,12 +157,14 @@ std::string PageTextUtf8(const std::string& s, PageCharset charset) {
 // that, else in the system's code page (Windows-1251), the rule by which
 // the repair writes them into the page.
 std::string Resolve(std::string s, PageCharset charset) {
+    // Character references first, as a browser reads the attribute: "&#38;"
+    // holds a '#' that starts no fragment.
+    s = ReadCharacterReferences(s);
     s = s.substr(0, s.find_first_of("#?"));
     for (char& c : s) {
         if (c == '\\')
             c = '/';
     }
-    s = ReadCharacterReferences(s);
     std::string path, run;
     bool bEscapes = false;
     auto flush = [&] {

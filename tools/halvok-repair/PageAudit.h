@@ -16,8 +16,9 @@ struct FolderReference {
 // The page's references into the folder named folder (its name on disk,
 // UTF-8), in the order they stand in the page. A reference is the value of
 // an attribute (quoted or not; each address of a srcset) or of a url( ) in a
-// style: its fragment and query cut off, backslashes read as slashes, the
-// character references &amp; &quot; &apos; &lt; &gt; and &#N; of ASCII read,
+// style: the character references &amp; &quot; &apos; &lt; &gt; and &#N; of
+// ASCII read, then its fragment and query cut off, backslashes read as
+// slashes,
 // the page's own letters read in its charset (KOI8-R, UTF-8; on any other
 // page UTF-8 where they form it, else Windows-1251), and every %XX escape
 // decoded (either case of hex digits), its bytes read as UTF-8 where they
