@@ -18,9 +18,8 @@ struct FolderReference {
 // an attribute (quoted or not; each address of a srcset) or of a url( ) in a
 // style: the character references &amp; &quot; &apos; &lt; &gt; and &#N; of
 // ASCII read, then its fragment and query cut off, backslashes read as
-// slashes,
-// the page's own letters read in its charset (KOI8-R, UTF-8; on any other
-// page UTF-8 where they form it, else Windows-1251), and every %XX escape
+// slashes, the page's own letters read in its charset (KOI8-R, UTF-8; on
+// any other page UTF-8 where they form it, else Windows-1251), every %XX escape
 // decoded (either case of hex digits), its bytes read as UTF-8 where they
 // form it, else as Windows-1251: the system code page of the browser that
 // wrote them, by which the repair writes them into the page. It leads into
