@@ -334,11 +334,14 @@ const char* HeldElsewhere(int fd, bool* pbLease, int* pErr) {
 // precede its write-back, and with $1 "swap" after the last look and right
 // before the new file takes the page's place. A test can change, open, move
 // or replace the page at exactly these moments, or hold the page in hand.
-// Only the tests set it; what the command does is its own affair.
+// Only the tests set it.
 void RunTestHook(const char* pszStage) {
     static const char* const pszHook = std::getenv("HALVOK_REPAIR_TEST_HOOK");
-    if (pszHook && std::system(("set -- " + std::string(pszStage) + "; " + pszHook).c_str())) {
-    }
+    if (!pszHook)
+        return;
+    // What the command does is its own affair, its exit status included.
+    const int status = std::system(("set -- " + std::string(pszStage) + "; " + pszHook).c_str());
+    (void)status;
 }
 
 } // namespace
