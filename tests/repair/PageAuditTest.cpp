@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -44,6 +46,13 @@ const Row kRows[] = {
     {"a KOI8-R page: its own letters in KOI8-R, escapes in Windows-1251",
      kKoi8 + "<img src=\"f/\xC1\xC2%C0.png\">",
      {"f/\xD0\xB0\xD0\xB1%C0.png -> \xD0\xB0\xD0\xB1\xD0\x90.png"}},
+    {"a character reference of no ASCII character, or without its ';', is text: its '#' "
+     "starts the fragment",
+     "<img src=\"f/a&#0;b.png\"><img src=\"f/c&#x41d.png\"><img src=\"f/e&#128;.png\">",
+     {"f/a&#0;b.png -> a&", "f/c&#x41d.png -> c&", "f/e&#128;.png -> e&"}},
+    {"the page ends right after a quoted value, and in an unquoted one",
+     "<a href='f/last.png'", {"f/last.png -> last.png"}},
+    {"", "<img src=f/end.png", {"f/end.png -> end.png"}},
     {"a UTF-8 page: its own letters as they are",
      kUtf8 + "<img src=\"f/\xD0\x90%20\xC0.png\">", {"f/\xD0\x90%20\xC0.png -> \xD0\x90 \xC0.png"}},
 };
@@ -51,7 +60,11 @@ const Row kRows[] = {
 TEST(FolderReferences, AsABrowserResolvesThem) {
     for (const Row& row : kRows) {
         std::vector<std::string> got;
-        for (const FolderReference& ref : FindFolderReferences(row.page.data(), row.page.size(), "f"))
+        // In a block of its exact size, so that the sanitizer catches a read
+        // past the page's end.
+        std::unique_ptr<char[]> exact(new char[row.page.size()]);
+        std::memcpy(exact.get(), row.page.data(), row.page.size());
+        for (const FolderReference& ref : FindFolderReferences(exact.get(), row.page.size(), "f"))
             got.push_back(ref.text + " -> " + ref.path);
         EXPECT_EQ(row.paths, got) << row.what;
     }
