@@ -5,6 +5,7 @@
 #include <shlwapi.h>
 
 #include <cwchar>
+#include <iterator>
 #include <memory>
 #include <new>
 
@@ -76,8 +77,9 @@ void ReadArcSettings() {
     if (g_szIniPath[0]) {
         // Sizes in characters: a template or a program path is never cut
         // for the bytes its characters take in some encoding.
-        GetPrivateProfileStringW(kSection, L"Com", L"", szCom, 260, g_szIniPath);
-        GetPrivateProfileStringW(kSection, L"Arc", L"", g_szArcExe, 260, g_szIniPath);
+        GetPrivateProfileStringW(kSection, L"Com", L"", szCom, DWORD(std::size(szCom)), g_szIniPath);
+        GetPrivateProfileStringW(kSection, L"Arc", L"", g_szArcExe, DWORD(std::size(g_szArcExe)),
+                                 g_szIniPath);
         g_bHidden = static_cast<int>(GetPrivateProfileIntW(kSection, L"Hidden", 1, g_szIniPath));
     }
     // A 259-character template would leave no room for the NUL after the

@@ -31,3 +31,7 @@ bool IsPageExtension(const char* pszExt) {
     return (strstr(pszExt, "htm") != nullptr || strstr(pszExt, "HTM") != nullptr) &&
            !IsWebArchive(pszExt);
 }
+
+bool IsWebArchiveExtension(const char* pszExt) {
+    return IsWebArchive(pszExt);
+}

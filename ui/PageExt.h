@@ -10,3 +10,6 @@
 // for the Windows intake, bytes for halvok-repair's file names.
 bool IsPageExtension(const wchar_t* pszExt);
 bool IsPageExtension(const char* pszExt);
+
+// Whether the extension is ".mhtml" in any letter case: a web archive.
+bool IsWebArchiveExtension(const char* pszExt);

@@ -35,12 +35,13 @@ bool IsPageFolder(const char* pszSuffix, void* context) {
 } // namespace
 
 const char* FindPageFolderSuffix(const wchar_t* pszPath) {
+    // The stem as the archiver's template gets it: up to the last '.'.
+    const wchar_t* dot = wcsrchr(pszPath, L'.');
     FolderProbe probe;
-    wchar_t szStem[kArcBufSize];
-    if (!SplitArcPath(pszPath, "", szStem, probe.szFolder, kArcBufSize) ||
-        !wcsrchr(pszPath, L'.'))
+    probe.nStem = dot ? size_t(dot - pszPath) : kArcBufSize;
+    if (probe.nStem >= kArcBufSize)
         return kFolderSuffixes[0];
-    probe.nStem = wcslen(szStem);
+    wmemcpy(probe.szFolder, pszPath, probe.nStem);
     return FindFolderSuffix(IsPageFolder, &probe);
 }
 

@@ -2,17 +2,20 @@
 #include "tools/halvok-repair/PageAudit.h"
 
 #include "tools/halvok-repair/PageFolder.h"
+#include "tools/halvok-repair/PageFile.h"
 
-#include "repair/AnsiCodePage.h"
 #include "repair/Codecs.h"
+#include "repair/GrowBuf.h"
 #include "repair/PageRewrite.h"
 
 #include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 
 #include <fcntl.h>
+#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,17 +28,6 @@ bool IsBlank(char c) {
 bool IsNameChar(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
            c == '-' || c == '_' || c == ':';
-}
-
-bool EqualsNoCase(const std::string& s, const char* pszLower) {
-    if (s.size() != std::strlen(pszLower))
-        return false;
-    for (size_t i = 0; i < s.size(); ++i) {
-        const char c = (s[i] >= 'A' && s[i] <= 'Z') ? char(s[i] - 'A' + 'a') : s[i];
-        if (c != pszLower[i])
-            return false;
-    }
-    return true;
 }
 
 int HexDigit(char c) {
@@ -94,38 +86,31 @@ std::string ReadCharacterReferences(const std::string& s) {
     return out;
 }
 
-// The text in Windows-1251 as UTF-8.
+// The text in Windows-1251 as UTF-8: the repair's own conversion, which
+// takes the system code page to be Windows-1251 here.
 std::string Cp1251ToUtf8(const std::string& s) {
-    std::string out;
-    for (const unsigned char b : s) {
-        const uint16_t u = Cp1251Unit(b);
-        if (u < 0x80) {
-            out += char(u);
-        } else if (u < 0x800) {
-            out += char(0xC0 | (u >> 6));
-            out += char(0x80 | (u & 0x3F));
-        } else {
-            out += char(0xE0 | (u >> 12));
-            out += char(0x80 | ((u >> 6) & 0x3F));
-            out += char(0x80 | (u & 0x3F));
-        }
-    }
-    return out;
+    const std::unique_ptr<char, MallocDeleter> utf8(AnsiToUtf8(s.c_str()));
+    return utf8 ? std::string(utf8.get()) : s;
 }
 
-// The KOI8-R text in Windows-1251: the inverse of the repair's translation.
+// The KOI8-R text in Windows-1251: the inverse of the repair's translation,
+// made from it once.
 std::string Koi8ToCp1251(const std::string& s) {
-    char inverse[256];
-    for (int b = 0; b < 256; ++b)
-        inverse[b] = char(b);
-    for (int b = 255; b >= 1; --b) {
-        char sz[2] = {char(b), 0};
-        Win1251ToKoi8(sz);
-        inverse[static_cast<unsigned char>(sz[0])] = char(b);
-    }
+    static const struct Inverse {
+        char table[256];
+        Inverse() {
+            for (int b = 0; b < 256; ++b)
+                table[b] = char(b);
+            for (int b = 255; b >= 1; --b) {
+                char sz[2] = {char(b), 0};
+                Win1251ToKoi8(sz);
+                table[static_cast<unsigned char>(sz[0])] = char(b);
+            }
+        }
+    } inverse;
     std::string out;
     for (const unsigned char b : s)
-        out += inverse[b];
+        out += inverse.table[b];
     return out;
 }
 
@@ -203,7 +188,7 @@ std::vector<FolderReference> FindFolderReferences(const char* pPage, size_t cbPa
     auto take = [&](const std::string& raw) {
         std::string path = Resolve(raw, charset);
         if (path.size() > prefix.size() && path.compare(0, prefix.size(), prefix) == 0)
-            refs.push_back({raw, PageTextUtf8(raw, charset), path.substr(prefix.size())});
+            refs.push_back({PageTextUtf8(raw, charset), path.substr(prefix.size())});
     };
     size_t i = 0;
     while (i < cbPage) {
@@ -239,7 +224,7 @@ std::vector<FolderReference> FindFolderReferences(const char* pPage, size_t cbPa
                     ++end;
             }
             const std::string value(pPage + begin, end - begin);
-            if (EqualsNoCase(name, "srcset")) {
+            if (strcasecmp(name.c_str(), "srcset") == 0) {
                 // Addresses separated by commas, each followed by its size.
                 size_t at = 0;
                 while (at < value.size()) {
@@ -261,7 +246,7 @@ std::vector<FolderReference> FindFolderReferences(const char* pPage, size_t cbPa
             }
             // A style attribute's own url( )s are read next; any other
             // value is passed over whole.
-            i = EqualsNoCase(name, "style") ? begin : end + 1;
+            i = strcasecmp(name.c_str(), "style") == 0 ? begin : end + 1;
             continue;
         }
         if ((c == 'u' || c == 'U') && i + 4 <= cbPage && (pPage[i + 1] | 0x20) == 'r' &&
@@ -301,38 +286,20 @@ PageAudit AuditPageFile(const std::string& path) {
     const char* pszSuffix = FindPageFolderSuffix(path);
     audit.folder = name.substr(0, size_t(FindExtension(name.c_str()) - name.c_str())) + pszSuffix;
 
-    int fd = open(path.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC | O_NOATIME);
-    if (fd < 0 && errno == EPERM)
-        fd = open(path.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
+    FileDescriptor file(open(path.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC | O_NOATIME));
+    if (file.Get() < 0 && errno == EPERM)
+        file.Reset(open(path.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC));
     struct stat st;
-    std::string page;
-    bool bRead = fd >= 0 && fstat(fd, &st) == 0;
-    int err = bRead ? 0 : errno;
-    if (bRead && !S_ISREG(st.st_mode)) {
-        bRead = false;
+    if (file.Get() < 0 || fstat(file.Get(), &st) != 0)
+        audit.skipped = std::strerror(errno);
+    else if (!S_ISREG(st.st_mode))
         audit.skipped = "not a regular file";
-    } else if (bRead && st.st_size >= INT_MAX) {
-        bRead = false;
+    else if (st.st_size >= INT_MAX)
         audit.skipped = "too large";
-    }
-    if (bRead) {
-        page.resize(size_t(st.st_size));
-        size_t done = 0;
-        while (done < page.size()) {
-            const ssize_t n = read(fd, &page[done], page.size() - done);
-            if (n <= 0) {
-                err = n < 0 ? errno : EIO;
-                bRead = false;
-                break;
-            }
-            done += size_t(n);
-        }
-    }
-    if (fd >= 0)
-        close(fd);
-    if (!bRead) {
-        if (audit.skipped.empty())
-            audit.skipped = std::strerror(err);
+    std::string page(audit.skipped.empty() ? size_t(st.st_size) : 0, '\0');
+    if (audit.skipped.empty() && !ReadWhole(file.Get(), &page[0], page.size()))
+        audit.skipped = "read failed";
+    if (!audit.skipped.empty()) {
         audit.bFailed = true;
         return audit;
     }

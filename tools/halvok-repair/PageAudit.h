@@ -8,8 +8,7 @@
 #include <vector>
 
 struct FolderReference {
-    std::string raw;  // as the page writes it
-    std::string text; // the same in UTF-8: the page's letters read in its charset
+    std::string text; // as the page writes it, in UTF-8: its letters read in its charset
     std::string path; // the file it names, relative to the page's folder on disk
 };
 

@@ -9,7 +9,6 @@
 #include <utility>
 
 #include <dirent.h>
-#include <strings.h>
 #include <sys/stat.h>
 
 namespace {
@@ -44,14 +43,14 @@ bool IsPageFolder(const char* pszSuffix, void* context) {
 } // namespace
 
 const char* FindPageFolderSuffix(const std::string& page) {
-    const size_t name = page.rfind('/') == std::string::npos ? 0 : page.rfind('/') + 1;
+    const size_t name = page.rfind('/') + 1; // 0 when there is no '/' (npos + 1)
     const char* ext = FindExtension(page.c_str() + name);
     FolderProbe probe{page.substr(0, size_t(ext - page.c_str()))};
     return FindFolderSuffix(IsPageFolder, &probe);
 }
 
 bool IsWebArchiveName(const char* pszName) {
-    return strcasecmp(FindExtension(pszName), ".mhtml") == 0;
+    return IsWebArchiveExtension(FindExtension(pszName));
 }
 
 const char* FindExtension(const char* pszName) {

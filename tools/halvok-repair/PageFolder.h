@@ -24,6 +24,6 @@ std::vector<std::string> ListFolderPages(const std::string& folder, int* pErr);
 // link to one); "_files" when none is.
 const char* FindPageFolderSuffix(const std::string& page);
 
-// Whether the file name's extension is ".mhtml" in any letter case: a
-// single-file web archive, not a page with a folder.
+// Whether the file name's extension (FindExtension) is ".mhtml" in any
+// letter case: a single-file web archive, not a page with a folder.
 bool IsWebArchiveName(const char* pszName);

@@ -1,6 +1,7 @@
 // PageRepairer: the file side of halvok-repair (see PageRepairer.h).
 #include "tools/halvok-repair/PageRepairer.h"
 
+#include "tools/halvok-repair/PageFile.h"
 #include "tools/halvok-repair/PageFolder.h"
 
 #include <cerrno>
@@ -17,27 +18,6 @@
 #include <unistd.h>
 
 namespace {
-
-// A file descriptor, closed on scope exit (which also drops its lock).
-class FileDescriptor {
-  public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor() {
-        if (m_fd >= 0)
-            close(m_fd);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int Get() const { return m_fd; }
-    void Reset(int fd) {
-        if (m_fd >= 0)
-            close(m_fd);
-        m_fd = fd;
-    }
-
-  private:
-    int m_fd;
-};
 
 bool SameFile(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
@@ -170,20 +150,6 @@ class TempFile {
 
 std::string ErrnoText(int err) {
     return std::strerror(err);
-}
-
-// Reads exactly cb bytes from the start; false on error or early end. No
-// call here ends with EINTR: every signal this program handles restarts it
-// (SA_RESTART), and the others are ignored or end the program.
-bool ReadWhole(int fd, char* p, size_t cb) {
-    size_t done = 0;
-    while (done < cb) {
-        const ssize_t n = pread(fd, p + done, cb - done, static_cast<off_t>(done));
-        if (n <= 0)
-            return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
 }
 
 // Writes cb bytes at the start of the file and cuts it there. 0, or the

@@ -144,6 +144,17 @@ struct Lines {
 };
 Lines g_lines;
 
+// The cch UTF-16 units at psz in UTF-8; cch -1: up to the terminating NUL.
+std::string Utf8(const wchar_t* psz, int cch = -1) {
+    const int n = WideCharToMultiByte(CP_UTF8, 0, psz, cch, nullptr, 0, nullptr, nullptr);
+    std::string s(size_t(n > 0 ? n : 0), '\0');
+    if (n > 0)
+        WideCharToMultiByte(CP_UTF8, 0, psz, cch, &s[0], n, nullptr, nullptr);
+    if (cch < 0 && !s.empty())
+        s.resize(s.size() - 1); // the NUL
+    return s;
+}
+
 // The receiving window's procedure: each piece of news is kept and answered
 // at once, so that halvok's thread, which waits for the answer, goes on.
 LRESULT CALLBACK SinkProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
@@ -152,11 +163,8 @@ LRESULT CALLBACK SinkProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
     const auto* pcds = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
     News news{pcds->dwData, std::string()};
     if (news.index != kListEmptied) {
-        char sz[4096];
-        int n =
-            WideCharToMultiByte(CP_UTF8, 0, static_cast<const WCHAR*>(pcds->lpData),
-                                int(pcds->cbData / sizeof(WCHAR)), sz, sizeof sz, nullptr, nullptr);
-        news.text.assign(sz, size_t(n > 0 ? n : 0));
+        news.text = Utf8(static_cast<const wchar_t*>(pcds->lpData),
+                         int(pcds->cbData / sizeof(wchar_t)));
     }
     g_news.Push(std::move(news));
     return TRUE;
@@ -186,16 +194,6 @@ DWORD WINAPI ReceiverThread(LPVOID pParam) {
     while (bUp && GetMessageA(&msg, nullptr, 0, 0) > 0)
         DispatchMessageA(&msg);
     return 0;
-}
-
-// UTF-8 for this program's own messages.
-std::string Utf8(const wchar_t* psz) {
-    int n = WideCharToMultiByte(CP_UTF8, 0, psz, -1, nullptr, 0, nullptr, nullptr);
-    std::string s(size_t(n > 0 ? n : 1), '\0');
-    if (n > 0)
-        WideCharToMultiByte(CP_UTF8, 0, psz, -1, &s[0], n, nullptr, nullptr);
-    s.resize(s.size() - 1);
-    return s;
 }
 
 // The pages the tail names, each of which will have its line.
