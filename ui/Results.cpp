@@ -2,6 +2,8 @@
 // jobs, the idle caption, and the close that ends a clean command-line run.
 #include <windows.h>
 
+#include <cwchar>
+
 #include "app/Globals.h"
 #include "ui/MainDlg.h"
 #include "ui/ResultLine.h"
@@ -10,6 +12,9 @@
 // Narrow texts are compiled as Windows-1251 bytes; the window's own texts
 // are UTF-16, shown the same on every system code page.
 static_assert(static_cast<unsigned char>("Я"[0]) == 0xDF, "build with -fexec-charset=CP1251");
+
+// A list box draws an item's text a few pixels in from its edges.
+constexpr int kLineMargin = 3;
 
 BOOL CMainDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
     // The whole value: a notification code in the high word makes it another
@@ -27,7 +32,7 @@ BOOL CMainDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
     FormatResultLine(pResult->nStatus, pResult->szName, szLine, sizeof szLine / sizeof szLine[0]);
     if (pResult->nStatus != STATUS_OK)
         g_bAutoClose = 0;
-    m_wndList.AddString(szLine);
+    AddLine(szLine);
     g_pfnWrkRecordFree(pResult);
 
     // The result made room in the worker's queue for jobs waiting behind it.
@@ -38,4 +43,30 @@ BOOL CMainDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
             PostMessageW(m_hWnd, WM_SYSCOMMAND, SC_CLOSE, 0);
     }
     return TRUE;
+}
+
+void CMainDlg::AddLine(const wchar_t* pszLine) {
+    m_wndList.AddString(pszLine);
+    // The list scrolls sideways to its widest line, so that the status at the
+    // end of a long name can be read: the line is measured in the list's own
+    // font, with the room the list leaves before and after its text.
+    HWND hList = m_wndList.m_hWnd;
+    HDC hdc = GetDC(hList);
+    if (!hdc)
+        return;
+    HGDIOBJ hOld = SelectObject(hdc, reinterpret_cast<HGDIOBJ>(SendMessageW(hList, WM_GETFONT, 0, 0)));
+    SIZE size{};
+    const BOOL bMeasured = GetTextExtentPoint32W(hdc, pszLine, int(wcslen(pszLine)), &size);
+    SelectObject(hdc, hOld);
+    ReleaseDC(hList, hdc);
+    const int cxLine = size.cx + 2 * kLineMargin;
+    if (bMeasured && cxLine > m_cxWidestLine) {
+        m_cxWidestLine = cxLine;
+        SendMessageW(hList, LB_SETHORIZONTALEXTENT, WPARAM(cxLine), 0);
+    }
+}
+
+void CMainDlg::ResetLineWidth() {
+    m_cxWidestLine = 0;
+    SendMessageW(m_wndList.m_hWnd, LB_SETHORIZONTALEXTENT, 0, 0);
 }

@@ -1,8 +1,9 @@
 // What the cases cannot see from outside: the About entry of the system menu,
-// a close while the window is minimised, and halvok-run's close of a program
-// that does not end.
+// a close while the window is minimised, the list's sideways scroll, and
+// halvok-run's close of a program that does not end.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "app/Globals.h"
@@ -55,6 +56,37 @@ TEST(Program, MinimisedCloseSavesTheOrigin) {
     app.Shutdown();
     EXPECT_EQ(GetPrivateProfileIntA("Options", "PosX", -1, ini.c_str()), 0);
     EXPECT_EQ(GetPrivateProfileIntA("Options", "PosY", -1, ini.c_str()), 0);
+}
+
+// The list scrolls sideways exactly as far as its widest line, measured in
+// its own font: the status at the end of a long name can be read.
+TEST(Program, ListScrollsToItsWidestLine) {
+    ScratchDir dir("wide");
+    const std::string name(120, 'w');
+    dir.File("a.htm", "<p></p>");
+    dir.File(name + ".htm", "<p></p>");
+    // A missing page keeps the window open.
+    TestApp app(dir.Ini("bArc=0\r\n"),
+                "\"" + (dir / "a.htm") + "\" \"" + (dir / name) + ".htm\" " + (dir / "gone.htm"));
+    ASSERT_TRUE(WaitFor([&] { return app.Lines().size() == 3; }));
+    const HWND hList = GetDlgItem(g_hMainWnd, 1000);
+    EXPECT_TRUE(GetWindowLongW(hList, GWL_STYLE) & WS_HSCROLL);
+    HDC hdc = GetDC(hList);
+    SelectObject(hdc, reinterpret_cast<HGDIOBJ>(SendMessageW(hList, WM_GETFONT, 0, 0)));
+    LONG cxWidest = 0;
+    for (const std::string& line : app.Lines()) {
+        const std::wstring wide = Wide(line);
+        SIZE size{};
+        GetTextExtentPoint32W(hdc, wide.c_str(), int(wide.size()), &size);
+        cxWidest = std::max(cxWidest, size.cx);
+    }
+    ReleaseDC(hList, hdc);
+    RECT rc;
+    GetClientRect(hList, &rc);
+    const LRESULT cxExtent = SendMessageW(hList, LB_GETHORIZONTALEXTENT, 0, 0);
+    EXPECT_GT(cxWidest, rc.right); // the long line does not fit the list
+    EXPECT_GE(cxExtent, cxWidest);
+    EXPECT_LE(cxExtent, cxWidest + 8);
 }
 
 // Starts a program of the test's folder; its standard error goes to hErr
