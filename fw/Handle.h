@@ -20,6 +20,11 @@ public:
             Traits::Free(m_h);
         m_h = Traits::Empty();
     }
+    // Closes the handle held, if any, and holds h.
+    void Reset(HANDLE h) {
+        Close();
+        m_h = h;
+    }
     // Gives the handle up to the caller, who closes it.
     HANDLE Detach() {
         HANDLE h = m_h;

@@ -3,6 +3,7 @@
 #include "repair/FixSavedPage.h"
 
 #include "fw/Handle.h"
+#include "fw/LongPath.h"
 #include "repair/PageRewrite.h"
 #include "repair/PageWriteOps.h"
 
@@ -34,7 +35,7 @@ bool WriteWhole(HANDLE h, const char* p, DWORD cb) {
 
 bool FixSavedPage(const wchar_t* pszPath, const char* pszFolderSuffix) {
     CFileHandle file(
-        CreateFileW(pszPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        CreateFileW(CFilePath(pszPath).Get(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     if (!file.IsValid())
         return false;
     // A read-only page stays as it is, also where the open itself does not

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
+#include <memory>
+#include <new>
 
 #include "app/Globals.h"
 #include "fw/WinApp.h"
@@ -134,7 +136,7 @@ void CMainDlg::FreeWaitingJobs() {
     s_backlog.FreeAll();
 }
 
-WrkJob* CMainDlg::MakeJob(const wchar_t* pszPath) {
+WrkJob* CMainDlg::MakeJob(const wchar_t* pszPath, int32_t nStatus) {
     size_t nPath = wcslen(pszPath);
     if (nPath >= kPathBuf)
         return nullptr; // the worker expects a path that fits its record
@@ -144,33 +146,31 @@ WrkJob* CMainDlg::MakeJob(const wchar_t* pszPath) {
     wmemcpy(pJob->szPath, pszPath, nPath + 1);
     pJob->bArchive = IsDlgButtonChecked(IDC_ARCHIVE) == BST_CHECKED ? 1 : 0;
     pJob->bFixHtml = IsDlgButtonChecked(IDC_FIX_HTML) == BST_CHECKED ? 1 : 0;
+    pJob->nStatus = nStatus;
     return pJob;
 }
 
-void CMainDlg::AddPath(const wchar_t* pszPath) {
-    ForEachPage(
-        pszPath,
-        [](const wchar_t* pszPage, void* pDlg) {
-            PostJob(static_cast<CMainDlg*>(pDlg)->MakeJob(pszPage));
-        },
-        this);
+// Each page the intake finds becomes a job; so does each input it could
+// not take, whose job carries only the line that says why, in its place
+// among the others.
+void CMainDlg::OnIntakeItem(const wchar_t* pszPathOrName, int32_t nStatus, void* pDlg) {
+    PostJob(static_cast<CMainDlg*>(pDlg)->MakeJob(pszPathOrName, nStatus));
 }
 
 void CMainDlg::OnDropFiles(HDROP hDropInfo) {
     m_wndList.ResetContent();
+    ResetLineWidth();
     UINT nCount = DragQueryFileW(hDropInfo, 0xFFFFFFFF, nullptr, 0);
     {
         GateHold hold;
+        PageIntake intake(OnIntakeItem, this);
         for (UINT i = 0; i < nCount; ++i) {
-            wchar_t szName[MAX_PATH];
-            // A name that would not fit is skipped rather than cut short: a cut
-            // path names some other file or none.
-            UINT nLen = DragQueryFileW(hDropInfo, i, nullptr, 0);
-            if (nLen == 0 || nLen >= MAX_PATH - 1)
+            // Any length: one too long for a job still gets its line.
+            const UINT nLen = DragQueryFileW(hDropInfo, i, nullptr, 0);
+            std::unique_ptr<wchar_t[]> name(new (std::nothrow) wchar_t[size_t(nLen) + 1]);
+            if (nLen == 0 || !name || DragQueryFileW(hDropInfo, i, name.get(), nLen + 1) != nLen)
                 continue;
-            if (DragQueryFileW(hDropInfo, i, szName, MAX_PATH - 1) != nLen)
-                continue;
-            AddPath(szName);
+            intake.AddPath(name.get(), nLen, false);
         }
         DragFinish(hDropInfo);
     }
@@ -179,12 +179,8 @@ void CMainDlg::OnDropFiles(HDROP hDropInfo) {
 void CMainDlg::AddCmdLine() {
     {
         GateHold hold;
-        ForEachCmdLinePath(
-            g_pMainApp ? g_pMainApp->m_lpCmdLine : nullptr,
-            [](const wchar_t* pszPath, void* pDlg) {
-                static_cast<CMainDlg*>(pDlg)->AddPath(pszPath);
-            },
-            this);
+        PageIntake intake(OnIntakeItem, this);
+        intake.AddCmdLine(g_pMainApp ? g_pMainApp->m_lpCmdLine : nullptr);
     }
     // Only posted answers can lower the count, and none has been handled yet:
     // this is the number of jobs the command line produced.

@@ -16,8 +16,11 @@ class CMainDlg : public CDialog {
     // Intake (Intake.cpp), main thread only.
     void OnDropFiles(HDROP hDropInfo);
     void AddCmdLine();
-    void AddPath(const wchar_t* pszPath);
-    WrkJob* MakeJob(const wchar_t* pszPath);
+    // A job for a page (nStatus STATUS_OK), or for an input the intake could
+    // not take (pszPath is then the name its line shows); null when memory
+    // ran out or the path does not fit the job.
+    WrkJob* MakeJob(const wchar_t* pszPath, int32_t nStatus = STATUS_OK);
+    static void OnIntakeItem(const wchar_t* pszPathOrName, int32_t nStatus, void* pDlg);
     // Jobs that the worker's full queue refused wait in order, counted in
     // g_nPending. Each result hands as many over as the queue takes; those
     // still waiting when the window goes are freed unprocessed.
@@ -26,6 +29,11 @@ class CMainDlg : public CDialog {
 
     CListBox m_wndList;
     HICON m_hIcon;
+    // The width of the widest line in the list, in pixels of its font: the
+    // list scrolls sideways that far (Results.cpp).
+    int m_cxWidestLine = 0;
+    void AddLine(const wchar_t* pszLine);
+    void ResetLineWidth();
 
   protected:
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override; // Results.cpp

@@ -46,6 +46,12 @@ size_t FormatResultLine(int32_t nStatus, const wchar_t* pszName, wchar_t* pszLin
         wcscat(szTail, L"Ошибка: страница не исправлена");
     else if (nStatus == STATUS_WILDCARD_NAME)
         wcscat(szTail, L"Ошибка: в имени * или ?");
+    else if (nStatus == STATUS_PATH_TOO_LONG)
+        wcscat(szTail, L"Ошибка: путь длиннее 1023 символов");
+    else if (nStatus == STATUS_NAME_REFUSED)
+        wcscat(szTail, L"Ошибка: недопустимое имя");
+    else if (nStatus == STATUS_FOLDER_UNREADABLE)
+        wcscat(szTail, L"Ошибка: каталог не прочитан");
     else {
         wcscat(szTail, L"Ошибка: ");
         AppendNumber(nStatus, szTail);

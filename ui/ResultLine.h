@@ -1,8 +1,9 @@
 // The text of one result line in the main window's list, by the job's status:
 // a fixed message for "nothing asked" and "archiver not configured", else the
 // page's name followed by "[Ok]", by the text of a repair that did not
-// happen or of a name the archiver must not get, or by the error text with
-// the status as a signed number. Lines are UTF-16 text.
+// happen, of a name the archiver must not get or of an input the intake
+// could not take, or by the error text with the status as a signed number.
+// Lines are UTF-16 text.
 #pragma once
 
 #include <cstddef>

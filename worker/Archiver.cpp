@@ -9,7 +9,9 @@
 
 #include "app/Settings.h"
 #include "fw/Handle.h"
+#include "fw/LongPath.h"
 #include "repair/FolderSuffix.h"
+#include "ui/PathText.h"
 #include "worker/CmdTemplate.h"
 #include "worker/WrkDefs.h"
 
@@ -28,8 +30,24 @@ bool IsPageFolder(const char* pszSuffix, void* context) {
         return false;
     for (size_t i = 0; i <= nSuffix; ++i)
         probe->szFolder[probe->nStem + i] = wchar_t(static_cast<unsigned char>(pszSuffix[i]));
-    const DWORD dwAttrs = GetFileAttributesW(probe->szFolder);
+    const DWORD dwAttrs = GetFileAttributesW(CFilePath(probe->szFolder).Get());
     return dwAttrs != INVALID_FILE_ATTRIBUTES && (dwAttrs & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// The page's path as the archiver gets it: the ordinary form of a "\\?\"
+// path where that names the same file (archivers take long paths in the
+// ordinary form), the "\\?\" form where only it does (a name ending in a
+// dot or a blank, a device name). False when it does not fit.
+bool ArchiverPath(const wchar_t* pszPath, wchar_t* pszOut, size_t cchOut) {
+    if (!OrdinaryPathForm(pszPath, pszOut, cchOut))
+        return false;
+    if (wcscmp(pszOut, pszPath) == 0)
+        return true;
+    wchar_t szFull[kArcBufSize];
+    const DWORD n = GetFullPathNameW(pszOut, kArcBufSize, szFull, nullptr);
+    if (n == 0 || n >= kArcBufSize || wcscmp(szFull, pszOut) != 0)
+        wmemcpy(pszOut, pszPath, wcslen(pszPath) + 1); // fits: it is no shorter
+    return true;
 }
 
 } // namespace
@@ -45,11 +63,15 @@ const char* FindPageFolderSuffix(const wchar_t* pszPath) {
     return FindFolderSuffix(IsPageFolder, &probe);
 }
 
-int RunArchiver(const wchar_t* pszPath, const char* pszFolderSuffix) {
+int RunArchiver(const wchar_t* pszJobPath, const char* pszFolderSuffix) {
     // Such a path names no Windows file; an archiver would act on every file
     // the pattern matches, other pages among them.
-    if (HasWildcard(pszPath))
+    if (HasWildcard(pszJobPath))
         return STATUS_WILDCARD_NAME;
+    wchar_t szPath[kArcBufSize];
+    if (!ArchiverPath(pszJobPath, szPath, kArcBufSize))
+        return -1;
+    const wchar_t* pszPath = szPath;
     DWORD dwExitCode = DWORD(-1);
 
     STARTUPINFOW si{};

@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "ui/PathText.h"
+
 namespace {
 
 // Appends n units of src at pszOut[*pos]; false when they and a terminating
@@ -68,5 +70,5 @@ bool FormatArcCmd(wchar_t* pszOut, size_t cchOut, const wchar_t* pszTemplate,
 }
 
 bool HasWildcard(const wchar_t* pszPath) {
-    return wcspbrk(pszPath, L"*?") != nullptr;
+    return FindWildcard(pszPath) != nullptr;
 }

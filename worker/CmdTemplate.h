@@ -28,6 +28,7 @@ bool SplitArcPath(const wchar_t* pszPath, const char* pszFolderSuffix, wchar_t* 
 bool FormatArcCmd(wchar_t* pszOut, size_t cchOut, const wchar_t* pszTemplate,
                   const wchar_t* pszStem, const wchar_t* pszPath, const wchar_t* pszFolder);
 
-// True when the path holds "*" or "?": it names no Windows file, and an
-// archiver would take it as a pattern and act on the files it matches.
+// True when the path holds "*" or "?" after its long-path prefix ("\\?\",
+// "\\?\UNC\", "\\.\"): it names no Windows file, and an archiver would
+// take it as a pattern and act on the files it matches.
 bool HasWildcard(const wchar_t* pszPath);

@@ -11,6 +11,10 @@ struct WrkJob {
     wchar_t szPath[1024]; // the page's full path; rewritten by the rename
     int32_t bArchive;     // 1 when the archive box was checked
     int32_t bFixHtml;     // 1 when the repair box was checked
+    // STATUS_OK for a page. Otherwise the intake could not take the input
+    // (a path too long, a pattern, a name or folder the system refuses):
+    // szPath holds the name its line shows, and nothing is done but the line.
+    int32_t nStatus;
 };
 
 // A job's outcome: allocated zero-filled by the worker, freed by the window
@@ -31,6 +35,12 @@ enum : int32_t {
     // The page's path holds "*" or "?", which an archiver would take as a
     // pattern: it was not handed to the archiver.
     STATUS_WILDCARD_NAME = -1001,
+    // Inputs the intake could not take, each with a line that says why: a
+    // path longer than a job holds (1023 characters), a name the file
+    // system refuses, a folder whose entries cannot be read.
+    STATUS_PATH_TOO_LONG = -1002,
+    STATUS_NAME_REFUSED = -1003,
+    STATUS_FOLDER_UNREADABLE = -1004,
 };
 
 // Thread commands: WM_COMMAND thread messages, the command in wParam.

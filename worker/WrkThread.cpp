@@ -9,7 +9,9 @@
 #include <cwchar>
 
 #include "app/Globals.h"
+#include "fw/LongPath.h"
 #include "repair/FixSavedPage.h"
+#include "ui/PathText.h"
 #include "worker/Archiver.h"
 #include "worker/IntakeGate.h"
 #include "worker/ResultPost.h"
@@ -22,6 +24,7 @@ BOOL(WINAPI* g_pfnPostWorkerMessage)(DWORD, UINT, WPARAM, LPARAM) = PostThreadMe
 namespace {
 
 constexpr size_t kPathSize = sizeof(WrkJob::szPath) / sizeof(wchar_t);
+constexpr size_t kNameSize = sizeof(WrkResult::szName) / sizeof(wchar_t);
 
 // Gives the page the extension ".htm" when it has another one. On success
 // the new path is left in pszPath; when the file system refuses (a file of
@@ -39,7 +42,7 @@ void RenameToHtm(wchar_t* pszPath) {
     wchar_t szOldPath[kPathSize];
     wmemcpy(szOldPath, pszPath, kPathSize);
     wmemcpy(pszExt + 1, kHtm, nHtm);
-    if (!MoveFileW(szOldPath, pszPath))
+    if (!MoveFileW(CFilePath(szOldPath).Get(), CFilePath(pszPath).Get()))
         wmemcpy(pszPath, szOldPath, kPathSize);
 }
 
@@ -90,28 +93,35 @@ void CWrkThread::HandleJob(WrkJob* pJob) {
     } else if (auto* pResult = static_cast<WrkResult*>(g_pfnWrkRecordAlloc(sizeof(WrkResult)))) {
         memset(pResult, 0, sizeof(WrkResult));
         pJob->szPath[kPathSize - 1] = L'\0';
-
-        RenameToHtm(pJob->szPath);
-        wcsncpy(pResult->szName, PathFindFileNameW(pJob->szPath),
-                sizeof(pResult->szName) / sizeof(wchar_t) - 1);
-        SetWindowTextW(g_hMainWnd, pResult->szName);
-
-        // The folder beside the page, as the browser or editor that saved it
-        // named it: the repair and the archiver both follow it.
-        const char* pszFolderSuffix = FindPageFolderSuffix(pJob->szPath);
-        if (!pJob->bFixHtml)
-            pResult->nStatus = STATUS_NO_ACTION;
-        else if (!FixSavedPage(pJob->szPath, pszFolderSuffix))
-            pResult->nStatus = STATUS_NOT_REPAIRED;
-        if (pJob->bArchive) {
-            // The archiver still runs on a page left unrepaired; its failure
-            // takes the line, its success does not hide the repair's.
-            const int nStatus = RunArchiver(pJob->szPath, pszFolderSuffix);
-            if (nStatus != STATUS_OK || pResult->nStatus != STATUS_NOT_REPAIRED)
-                pResult->nStatus = nStatus;
+        if (pJob->nStatus == STATUS_OK) {
+            HandlePage(pJob, pResult);
+        } else {
+            // An input the intake could not take: its line alone.
+            pResult->nStatus = pJob->nStatus;
+            wcsncpy(pResult->szName, pJob->szPath, kNameSize - 1);
         }
-
         DeliverResult(pResult);
     }
     g_pfnWrkRecordFree(pJob);
+}
+
+void CWrkThread::HandlePage(WrkJob* pJob, WrkResult* pResult) {
+    RenameToHtm(pJob->szPath);
+    wcsncpy(pResult->szName, FileNamePart(pJob->szPath), kNameSize - 1);
+    SetWindowTextW(g_hMainWnd, pResult->szName);
+
+    // The folder beside the page, as the browser or editor that saved it
+    // named it: the repair and the archiver both follow it.
+    const char* pszFolderSuffix = FindPageFolderSuffix(pJob->szPath);
+    if (!pJob->bFixHtml)
+        pResult->nStatus = STATUS_NO_ACTION;
+    else if (!FixSavedPage(pJob->szPath, pszFolderSuffix))
+        pResult->nStatus = STATUS_NOT_REPAIRED;
+    if (pJob->bArchive) {
+        // The archiver still runs on a page left unrepaired; its failure
+        // takes the line, its success does not hide the repair's.
+        const int nStatus = RunArchiver(pJob->szPath, pszFolderSuffix);
+        if (nStatus != STATUS_OK || pResult->nStatus != STATUS_NOT_REPAIRED)
+            pResult->nStatus = nStatus;
+    }
 }

@@ -7,6 +7,7 @@
 #include "fw/WinThread.h"
 
 struct WrkJob;
+struct WrkResult;
 
 // Thread messages, all WM_COMMAND with the command in wParam (the whole
 // value is compared):
@@ -31,6 +32,8 @@ class CWrkThread : public CWinThread {
 
   private:
     static void HandleJob(WrkJob* pJob);
+    // A page's job: rename, caption, repair, archive; the outcome in pResult.
+    static void HandlePage(WrkJob* pJob, WrkResult* pResult);
 };
 
 // The memory of the records that travel by message: every job and result is

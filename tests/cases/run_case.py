@@ -5,8 +5,11 @@
 #              is started, key=value lines:
 #                args=TAIL     the command line after the program's name
 #                program=PATH  where halvok.exe is put, within the folder (default:
-#                              halvok.exe); {pad:N} in it is a name of "d"s that
-#                              makes the program's folder N characters long
+#                              halvok.exe)
+#                fakearc-copy=PATH  a copy of the stand-in archiver at PATH within the
+#                              folder (not compared afterwards)
+#                code-pages=1251 1252  run the case once on each of these system code
+#                              pages (Wine with a Russian, an English locale)
 #                drop=P1|P2    paths dropped on the window once it is up
 #                closes=yes    the window closes by itself (default: no)
 #                close-after=N close the window once the stand-in archiver ran N times
@@ -20,13 +23,16 @@
 #   out/       every file of the folder afterwards, byte for byte; for an
 #              archive (*.7z), the list of the paths it holds
 # {dir} in args, drop, in/halvok.ini and out/ stands for the folder (a Windows
-# path); {fakearc} and {7za} for the stand-in and the real archiver.
+# path); {fakearc} and {7za} for the stand-in and the real archiver. {pad:N}
+# in a path (program, args, drop, and the names under in/ and out/) is a name
+# of "d"s that makes the path, up to the end of that name, N characters long
+# as Windows counts them.
 # halvok-run must exit with 0 when every line is Ok and halvok.exe's exit code
 # is 0, and with 1 otherwise.
 # Usage: run_case.py CASE_DIR BIN_DIR (the test build's bin/, with halvok.exe,
 # halvok-run.exe and fakearc.exe). Wine's settings come from the environment.
 
-import fcntl, os, pathlib, re, shutil, subprocess, sys, tempfile, time
+import fcntl, os, pathlib, re, select, shutil, subprocess, sys, tempfile, time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import xdrop
@@ -66,9 +72,48 @@ def halvok_window(exe, timeout=60):
     raise RuntimeError("the window did not appear")
 
 
+PAD = re.compile(r"\{pad:(\d+)\}")
+
+
+def padded(text, head=None):
+    """text with each {pad:N} filled: the path up to its end is N long. The
+    path is head + text, or, without head, starts at the last "Z:" before it
+    (with the "\\\\?\\" before that, if any)."""
+    while m := PAD.search(text):
+        if head is None:
+            start = text.rfind("Z:", 0, m.start())
+            start -= 4 if text[max(start - 4, 0):start] == "\\\\?\\" else 0
+            n = int(m[1]) - (m.start() - start)
+        else:
+            n = int(m[1]) - len(head) - m.start()
+        text = text[:m.start()] + "d" * n + text[m.end():]
+    return text
+
+
+def pad_names(top, head):
+    """Fills {pad:N} in the names under top; head is top's Windows path."""
+    for d, dirs, names in os.walk(top, topdown=False):
+        for name in dirs + names:
+            if PAD.search(name):
+                rel = os.path.relpath(os.path.join(d, name), top).replace("/", "\\")
+                path = padded(rel, head + "\\")
+                os.rename(os.path.join(d, name), os.path.join(d, path.rsplit("\\", 1)[-1]))
+
+
 def run(case, bindir):
     opts = dict(line.split("=", 1) for line in open(os.path.join(case, "case.txt"),
                 encoding="utf-8").read().splitlines() if "=" in line and line[0] != "#")
+    locales = {"1251": "ru_RU.UTF-8", "1252": "en_US.UTF-8"}
+    failed = 0
+    for cp in opts.get("code-pages", "").split() or [None]:
+        if cp:
+            print("on code page %s" % cp)
+            opts["env.LC_ALL"] = locales[cp]
+        failed |= run_once(case, bindir, opts)
+    return failed
+
+
+def run_once(case, bindir, opts):
     work = tempfile.mkdtemp(prefix="hv-case-")
     names = {"{dir}": winpath(work), "{fakearc}": winpath(os.path.join(bindir, "fakearc.exe")),
              "{7za}": os.environ.get("HALVOK_7ZA", "")}
@@ -77,15 +122,18 @@ def run(case, bindir):
         for name, value in names.items():
             data = data.replace(*((name, value) if isinstance(data, str) else
                                   (name.encode(), value.encode("cp1251"))))
-        return data
+        return padded(data) if isinstance(data, str) else data
 
     shutil.copytree(os.path.join(case, "in"), work, dirs_exist_ok=True)
-    exe = os.path.join(work, opts.get("program", "halvok.exe"))
-    if "{pad:" in exe:
-        head, n, tail = re.split(r"\{pad:(\d+)\}", exe)
-        exe = head + "d" * (int(n) - len(winpath(head))) + tail
+    pad_names(work, winpath(work))
+    exe = os.path.join(work, padded(opts.get("program", "halvok.exe"), winpath(work) + "\\"))
     os.makedirs(os.path.dirname(exe), exist_ok=True)
     shutil.copy(os.path.join(bindir, "halvok.exe"), exe)
+    kept = [os.path.relpath(exe, work)]  # not compared afterwards
+    if "fakearc-copy" in opts:
+        kept.append(opts["fakearc-copy"])
+        os.makedirs(os.path.dirname(os.path.join(work, kept[-1])), exist_ok=True)
+        shutil.copy(os.path.join(bindir, "fakearc.exe"), os.path.join(work, kept[-1]))
     ini = pathlib.Path(work, "halvok.ini")
     if ini.exists():
         ini.write_bytes(fill(ini.read_bytes()))
@@ -120,7 +168,12 @@ def run(case, bindir):
         paths = [fill(p)[2:].replace("\\", "/") for p in opts["drop"].split("|")]
         assert xdrop.drop(wid, x + 40, y + 40, paths), "the drop was not taken"
     lines = []
-    while len(lines) < len(want) and (line := proc.stdout.readline()):
+    # A line that never comes fails the case within a minute, not at the
+    # suite's time limit; the window is then closed as below.
+    end = time.time() + 60
+    while len(lines) < len(want) and select.select([proc.stdout], [], [], max(end - time.time(), 0))[0]:
+        if not (line := proc.stdout.readline()):
+            break
         lines.append(line.decode().rstrip("\r\n"))
     archived = lambda: os.path.exists(log) and open(log, "rb").read().count(b"\n")
     while "close-after" in opts and archived() < int(opts["close-after"]):
@@ -150,11 +203,14 @@ def run(case, bindir):
     if (caption is None) != (opts.get("closes") == "yes"):
         errors.append("the window %s by itself" % ("did not close" if caption else "closed"))
     expected_dir = os.path.join(case, "out")
-    got = [f for f in files(work) if f != os.path.relpath(exe, work)]
-    if got != files(expected_dir):
-        errors.append("files: %r, expected %r" % (got, files(expected_dir)))
-    for f in set(got) & set(files(expected_dir)):
-        expected = fill(open(os.path.join(expected_dir, f), "rb").read())
+    got = [f for f in files(work) if f not in kept]
+    # The expected files by the names they take here, {pad:N} filled.
+    expected_files = {padded(f.replace("/", "\\"), winpath(work) + "\\").replace("\\", "/"): f
+                      for f in files(expected_dir)}
+    if got != sorted(expected_files):
+        errors.append("files: %r, expected %r" % (got, sorted(expected_files)))
+    for f in set(got) & set(expected_files):
+        expected = fill(open(os.path.join(expected_dir, expected_files[f]), "rb").read())
         if f.endswith(".7z"):
             actual = "".join(p + "\n" for p in archive_paths(os.path.join(work, f))).encode()
         else:

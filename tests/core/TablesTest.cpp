@@ -1,5 +1,6 @@
 // The portable rules outside the page repair, as tables: the command-line
-// split, the archiver's template, the result line, the window position.
+// split, the path text, the archiver's template, the result line, the window
+// position, the settings file's text.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -7,8 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "app/IniText.h"
 #include "app/WindowPos.h"
 #include "ui/CmdLine.h"
+#include "ui/PathText.h"
 #include "ui/ResultLine.h"
 #include "worker/CmdTemplate.h"
 #include "worker/WrkDefs.h"
@@ -82,13 +85,58 @@ TEST(FormatArcCmd, ThreeStringsAndEverythingElseCopiedWithinItsBuffer) {
     EXPECT_EQ(L'#', out[7]);
 }
 
-// A path that an archiver would take as a pattern never reaches it.
-TEST(HasWildcard, StarOrQuestionMarkAnywhere) {
-    for (const auto& c : {std::pair<const wchar_t*, bool>{L"C:\\p\\a.htm", false},
-                          {L"C:\\p\\a*.htm", true},
-                          {L"C:\\p?\\a.htm", true},
-                          {L"C:\\日本\\a.htm", false}})
-        EXPECT_EQ(c.second, HasWildcard(c.first));
+// A path that an archiver would take as a pattern never reaches it; the
+// long-path prefixes are no pattern, and a line shows a pattern from the
+// component that holds it.
+TEST(PathText, PatternsPrefixesNamesAndJoins) {
+    const struct {
+        const wchar_t* path;
+        const wchar_t* shown; // from the pattern's component on; null: no pattern
+        const wchar_t* name;
+        const wchar_t* ordinary;
+    } paths[] = {
+        {L"C:\\p\\a.htm", nullptr, L"a.htm", L"C:\\p\\a.htm"},
+        {L"C:\\p\\a*.htm", L"a*.htm", L"a*.htm", L"C:\\p\\a*.htm"},
+        {L"C:\\p?\\q\\a.htm", L"p?\\q\\a.htm", L"a.htm", L"C:\\p?\\q\\a.htm"},
+        {L"C:\\日本/x*\\a.htm", L"x*\\a.htm", L"a.htm", L"C:\\日本/x*\\a.htm"},
+        {L"\\\\?\\C:\\p\\a.htm", nullptr, L"a.htm", L"C:\\p\\a.htm"},
+        {L"\\\\?\\UNC\\srv\\s\\a.htm", nullptr, L"a.htm", L"\\\\srv\\s\\a.htm"},
+        {L"\\\\.\\C:\\a.htm", nullptr, L"a.htm", L"\\\\.\\C:\\a.htm"},
+        {L"\\\\?\\C:\\p\\?.htm", L"?.htm", L"?.htm", L"C:\\p\\?.htm"},
+        {L"\\\\?\\x*", L"x*", L"x*", L"x*"},
+        {L"a.htm", nullptr, L"a.htm", L"a.htm"},
+    };
+    for (const auto& c : paths) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.path)));
+        EXPECT_EQ(c.shown != nullptr, HasWildcard(c.path));
+        const wchar_t* shown = WildcardComponent(c.path);
+        EXPECT_EQ(c.shown ? std::wstring(c.shown) : L"<none>", shown ? shown : L"<none>");
+        EXPECT_EQ(std::wstring(c.name), FileNamePart(c.path));
+        wchar_t out[64];
+        EXPECT_TRUE(OrdinaryPathForm(c.path, out, 64));
+        EXPECT_EQ(std::wstring(c.ordinary), out);
+    }
+    const struct {
+        const wchar_t *folder, *name, *joined;
+    } joins[] = {
+        {L"C:\\p", L"a.htm", L"C:\\p\\a.htm"},
+        {L"C:\\p\\", L"a.htm", L"C:\\p\\a.htm"},
+        {L"C:\\p/", L"a.htm", L"C:\\p/a.htm"},
+        {L"\\\\?\\C:\\p", L"*.*htm*", L"\\\\?\\C:\\p\\*.*htm*"},
+    };
+    for (const auto& j : joins) {
+        wchar_t out[64];
+        EXPECT_TRUE(JoinPath(j.folder, j.name, out, 64));
+        EXPECT_EQ(std::wstring(j.joined), out);
+    }
+    // A join or a form that does not fit its buffer is refused, never cut.
+    wchar_t out[8];
+    EXPECT_TRUE(JoinPath(L"C:\\p", L"a.", out, 8));
+    EXPECT_FALSE(JoinPath(L"C:\\p", L"a.h", out, 8));
+    EXPECT_EQ(std::wstring(), out);
+    EXPECT_TRUE(OrdinaryPathForm(L"\\\\?\\C:\\abcd", out, 8));
+    EXPECT_FALSE(OrdinaryPathForm(L"\\\\?\\C:\\abcde", out, 8));
+    EXPECT_EQ(std::wstring(), out);
 }
 
 std::wstring Line(int32_t status, const std::wstring& name, size_t cchLine = 1024) {
@@ -103,6 +151,9 @@ TEST(ResultLine, TextByStatusAndLongNamesCut) {
     EXPECT_EQ(Line(-3, L"p.htm"), L"p.htm [Ошибка: -3]");
     EXPECT_EQ(Line(STATUS_NOT_REPAIRED, L"p.htm"), L"p.htm [Ошибка: страница не исправлена]");
     EXPECT_EQ(Line(STATUS_WILDCARD_NAME, L"p?.htm"), L"p?.htm [Ошибка: в имени * или ?]");
+    EXPECT_EQ(Line(STATUS_PATH_TOO_LONG, L"p.htm"), L"p.htm [Ошибка: путь длиннее 1023 символов]");
+    EXPECT_EQ(Line(STATUS_NAME_REFUSED, L"p|.htm"), L"p|.htm [Ошибка: недопустимое имя]");
+    EXPECT_EQ(Line(STATUS_FOLDER_UNREADABLE, L"F"), L"F [Ошибка: каталог не прочитан]");
     EXPECT_EQ(Line(STATUS_NO_ARCHIVER, L"p.htm"), L"Настройте параметры архиватора в ini файле");
     EXPECT_EQ(Line(STATUS_NO_ACTION, L"p.htm"), L"Отсутствуют заданные действия");
     EXPECT_EQ(Line(STATUS_NO_ACTION, L"p.htm", 8), L"Отсутст");
@@ -152,6 +203,67 @@ TEST(WindowPos, OpenAndSaveRules) {
     }
     EXPECT_EQ(std::wstring(CheckKeyText(true)), L"1");
     EXPECT_EQ(std::wstring(CheckKeyText(false)), L"0");
+}
+
+// halvok.ini as the settings functions read it, and keys written back in
+// place, for UTF-8 files: every other byte stays.
+TEST(IniText, EncodingReadsAndWritesInPlace) {
+    const struct {
+        std::string file;
+        IniEncoding encoding;
+    } encodings[] = {
+        {"[Options]\r\nArc=C:\\7z.exe\r\n", IniEncoding::Ansi},
+        {"Arc=C:\\\xCF\xF0\xEE\r\n", IniEncoding::Ansi}, // Windows-1251
+        {"Arc=C:\\\xD0\x9F\r\n", IniEncoding::Utf8},
+        {"\xEF\xBB\xBF[Options]", IniEncoding::Utf8Bom},
+        {"\xFF\xFE[\0O\0", IniEncoding::Utf16},
+        {"\xFE\xFF\0[", IniEncoding::Utf16},
+    };
+    for (const auto& e : encodings)
+        EXPECT_EQ(int(e.encoding), int(DetectIniEncoding(e.file.data(), e.file.size()))) << e.file;
+
+    const struct {
+        std::string file, key;
+        const char* value; // null: missing
+    } reads[] = {
+        {"[Options]\r\nArc=C:\\7z.exe\r\n", "Arc", "C:\\7z.exe"},
+        {"[options]\r\n  ARC  =  C:\\Program Files\\7z.exe \t\r\n", "Arc", "C:\\Program Files\\7z.exe"},
+        {"[Options]\nArc=first\nArc=second\n", "Arc", "first"},
+        {"[Other]\nArc=no\n[ Options ]\nArc=yes\n[Options]\nArc=later\n", "Arc", "yes"},
+        {"[Options]\n;Arc=comment\nCom=\"7za a \"%s.7z\"\"\n", "Com", "7za a \"%s.7z\""},
+        {"[Options]\nCom='x'", "Com", "x"},
+        {"[Options]\n;Arc=comment\n", "Arc", nullptr},
+        {"Arc=outside\n[Options]\nArcx=1\n", "Arc", nullptr},
+        {"[Options]\nArc=\n", "Arc", ""},
+    };
+    for (const auto& r : reads) {
+        const char* p = nullptr;
+        size_t cb = 0;
+        const bool found = FindIniValue(r.file.data(), r.file.size(), "Options", r.key.c_str(), &p, &cb);
+        EXPECT_EQ(r.value ? r.value : "<missing>", found ? std::string(p, cb) : "<missing>") << r.file;
+    }
+    for (const auto& n : {std::pair<const char*, int>{"", 7}, {"12", 12}, {" -40", -40}, {"+3x", 3},
+                          {"0x10", 16}, {"abc", 0}})
+        EXPECT_EQ(n.second, IniIntValue(n.first, strlen(n.first), 7)) << n.first;
+
+    const struct {
+        std::string file, key, value, after;
+    } writes[] = {
+        {"[Options]\r\nposx = 10\r\nbArc=1\r\n", "PosX", "20", "[Options]\r\nposx = 20\r\nbArc=1\r\n"},
+        {"[Options]\nArc=a\n\n[Next]\nx=1\n", "PosY", "3", "[Options]\nArc=a\nPosY=3\n\n[Next]\nx=1\n"},
+        {"; mine\nx=1", "bMSIE", "0", "; mine\nx=1\n[Options]\nbMSIE=0\n"},
+        {"", "bMSIE", "0", "[Options]\r\nbMSIE=0\r\n"},
+        {"[Options]\nPosX=1\nPosX=9\n", "POSX", "2", "[Options]\nPosX=2\nPosX=9\n"},
+        {"[Options]\r\nArc=C:\\\xD0\x9F\\7z.exe\r\nbArc=0", "bArc", "1",
+         "[Options]\r\nArc=C:\\\xD0\x9F\\7z.exe\r\nbArc=1"},
+        {"[Options]\r\nArc=x", "PosX", "5", "[Options]\r\nArc=x\r\nPosX=5\r\n"},
+    };
+    for (const auto& w : writes) {
+        std::string out(IniSetRoom(w.file.size(), "Options", w.key.c_str(), w.value.c_str()), '#');
+        size_t cb = 0;
+        SetIniValue(w.file.data(), w.file.size(), "Options", w.key.c_str(), w.value.c_str(), &out[0], &cb);
+        EXPECT_EQ(w.after, out.substr(0, cb)) << w.file;
+    }
 }
 
 } // namespace

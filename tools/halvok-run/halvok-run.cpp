@@ -10,8 +10,9 @@
 //
 //   halvok-run [--watch] HALVOK_EXE [TAIL]
 //     TAIL is halvok's command line after the program's name, as one
-//     argument. The run is over once every page that TAIL names has its
-//     line (counted by the program's own intake rules), or with --watch only
+//     argument. The run is over once every page that TAIL names, and every
+//     input it cannot take, has its line (counted by the program's own
+//     intake rules), or with --watch only
 //     once the window is closed; and when the window closes by itself.
 //     Arguments are taken from the wide command line and handed on wide, so
 //     that names in any script reach halvok.exe whole.
@@ -196,17 +197,17 @@ DWORD WINAPI ReceiverThread(LPVOID pParam) {
     return 0;
 }
 
-// The pages the tail names, each of which will have its line.
-size_t CountPages(const wchar_t* pszTail) {
-    size_t nPages = 0;
-    ForEachCmdLinePath(
-        pszTail,
-        [](const wchar_t* pszPath, void* pCount) {
-            ForEachPage(
-                pszPath, [](const wchar_t*, void* p) { ++*static_cast<size_t*>(p); }, pCount);
-        },
-        &nPages);
-    return nPages;
+// The lines the tail's run will show: one for each page it names (each page
+// once) and one for each input the program cannot take.
+void CountLine(const wchar_t*, int32_t, void* pCount) {
+    ++*static_cast<size_t*>(pCount);
+}
+
+size_t CountLines(const wchar_t* pszTail) {
+    size_t nLines = 0;
+    PageIntake intake(CountLine, &nLines);
+    intake.AddCmdLine(pszTail);
+    return nLines;
 }
 
 struct WindowSearch {
@@ -311,7 +312,7 @@ int main() {
     _setmode(_fileno(stdout), _O_BINARY);
     const wchar_t* pszExe = argv[nArg];
     const wchar_t* pszTail = nArg + 1 < argc ? argv[nArg + 1] : L"";
-    const size_t nExpect = bWatch ? 0 : CountPages(pszTail);
+    const size_t nExpect = bWatch ? 0 : CountLines(pszTail);
 
     // halvok and its archiver write nothing into this program's output: they
     // get the null device, and no other handle of this program.
