@@ -46,7 +46,9 @@ def win32_zip(path, version, epoch, root, exe):
         ("halvok.ini", windows_text(read("docs/halvok.ini"), "cp1251"), 0o644),
         ("LICENSE.txt", windows_text(read("LICENSE"), "ascii"), 0o644),
         ("README.txt", windows_text(fill(read("docs/release/README.txt")), "ascii"), 0o644),
-        ("Rukovodstvo.txt", windows_text(fill(read("docs/release/Rukovodstvo.txt")), "cp1251"),
+        # UTF-8 with a BOM: Notepad reads it so on every Windows since XP,
+        # whatever the system's language.
+        ("Rukovodstvo.txt", windows_text(fill(read("docs/release/Rukovodstvo.txt")), "utf-8-sig"),
          0o644),
     ]
     stamp = time.gmtime(epoch)[:6]

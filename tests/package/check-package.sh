@@ -40,17 +40,25 @@ check "one folder, ASCII names" \
 check "halvok.exe is the program the tests ran" 'cmp -s "$H/halvok.exe" "$ROOT/build/win-i686-tests/bin/halvok.exe"'
 check "halvok.exe as received: its imports, version block and manifest" '"$ROOT/scripts/check-exe" "$H/halvok.exe"'
 # Text as Windows keeps it: every line ends in CR LF; the guide in Russian,
-# Windows-1251 (not UTF-8), the other files plain ASCII.
+# UTF-8 with a BOM (Notepad reads it so on a system of any language), the
+# other files plain ASCII.
 CR=$'\r'
 crlf() { for f; do [ "$(grep -c "$CR\$" "$f")" = "$(wc -l <"$f")" ] && [ -z "$(tail -c 1 "$f" | tr -d '\n')" ] || return 1; done; }
-check "text files in Windows-1251 with CRLF line ends; the guide in Russian" \
-  'crlf "$H"/*.txt "$H/halvok.ini" && iconv -f cp1251 "$H/Rukovodstvo.txt" | grep -q "руководство пользователя" &&
-   ! iconv -f utf-8 "$H/Rukovodstvo.txt" >/dev/null 2>&1 &&
+check "text files with CRLF line ends; the guide in Russian, UTF-8 with a BOM" \
+  'crlf "$H"/*.txt "$H/halvok.ini" && [ "$(head -c 3 "$H/Rukovodstvo.txt" | od -An -tx1 | tr -d " ")" = efbbbf ] &&
+   iconv -f utf-8 -t utf-8 "$H/Rukovodstvo.txt" | grep -q "руководство пользователя" &&
    ! LC_ALL=C grep -q "[^ -~$CR]" "$H/halvok.ini" "$H/LICENSE.txt" "$H/README.txt"'
 # Read in Notepad: no line past 76 characters, each title underlined to its
-# own length (one byte a character in Windows-1251 and ASCII).
-fits() { for f; do tr -d "$CR" <"$f" | LC_ALL=C awk 'length > 76 {bad = 1} NR == 2 && length != prev {bad = 1}
-                                                   {prev = length} END {exit bad}' || return 1; done; }
+# own length (in characters).
+fits() {
+  python3 - "$@" <<'PY'
+import sys
+for f in sys.argv[1:]:
+    lines = open(f, encoding="utf-8-sig", newline="").read().split("\r\n")
+    if any(len(l) > 76 for l in lines) or len(lines) < 2 or len(lines[1]) != len(lines[0]):
+        sys.exit(f + ": a line past 76 characters, or the title not underlined to its length")
+PY
+}
 check "the guide and readme: lines within 76 characters, titles underlined" 'fits "$H/Rukovodstvo.txt" "$H/README.txt"'
 
 # Repair only, as a user sets it: the archive box cleared in halvok.ini.
@@ -81,6 +89,16 @@ newest_glibc() { objdump -T "$1" 2>/dev/null | grep -o "GLIBC_[0-9.]*" | sed "s/
 check "halvok-repair needs no C library newer than 2.17" \
   'LC_ALL=C objdump -p "$L/bin/halvok-repair" | grep -q "file format elf64-x86-64" &&
    [ "$(printf "%s\n" "$(newest_glibc "$L/bin/halvok-repair")" 2.17 | sort -V | tail -n 1)" = 2.17 ]'
+# Installed as its readme says, as root: the folders that are there already
+# keep their mode and owner (a shared /usr/local/bin, 2775 root:staff).
+install_cmd=$(grep -o 'tar -xzf [^ ]* .* -C /usr/local' "$L/share/doc/halvok-repair/README")
+mkdir -p "$W/prefix/bin" && chmod 2775 "$W/prefix/bin" && chown 0:50 "$W/prefix/bin" 2>/dev/null
+(cd "$DIST" && eval "${install_cmd/-C \/usr\/local/-C \"\$W/prefix\"}")
+check "installed as its readme says: files in place, shared folders' mode and owner kept" \
+  'case "$install_cmd" in *--no-overwrite-dir*) ;; *) false ;; esac &&
+   [ -x "$W/prefix/bin/halvok-repair" ] && [ -f "$W/prefix/share/man/man1/halvok-repair.1" ] &&
+   [ "$(stat -c %a "$W/prefix/bin")" = 2775 ] &&
+   { [ "$(id -u)" != 0 ] || [ "$(stat -c %g "$W/prefix/bin")" = 50 ]; }'
 printf '<img src="p_files/%%C0%%E1.png">' >"$W/p.htm"
 check "its halvok-repair repairs a page" \
   '[ "$("$L/bin/halvok-repair" "$W/p.htm")" = "$W/p.htm rewritten" ] &&
