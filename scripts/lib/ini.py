@@ -77,8 +77,11 @@ def _find(lines, key):
     return None
 
 
+BOM = b"\xef\xbb\xbf"
+
+
 def get(data, key):
-    lines = _lines(data)
+    lines = _lines(data[len(BOM):] if data.startswith(BOM) else data)
     i = _find(lines, key)
     if i is None:
         return b""
@@ -90,7 +93,10 @@ def get(data, key):
 
 
 def set_keys(data, pairs):
-    """The file's bytes with the keys set; pairs: [(key, value)] as bytes."""
+    """The file's bytes with the keys set; pairs: [(key, value)] as bytes.
+    A UTF-8 BOM at the start stays where it is."""
+    if data.startswith(BOM):
+        return BOM + set_keys(data[len(BOM):], pairs)
     lines = _lines(data)
     eol = next((e for _, e in lines if e), b"\r\n")
     for key, value in pairs:

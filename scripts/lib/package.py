@@ -43,7 +43,9 @@ def win32_zip(path, version, epoch, root, exe):
     fill = lambda text: underline(text.replace("@VERSION@", version))
     files = [
         ("halvok.exe", open(exe, "rb").read(), 0o755),
-        ("halvok.ini", windows_text(read("docs/halvok.ini"), "cp1251"), 0o644),
+        # UTF-8 with a BOM as well: its Russian texts read right on every
+        # system, and the program reads such a file itself.
+        ("halvok.ini", windows_text(read("docs/halvok.ini"), "utf-8-sig"), 0o644),
         ("LICENSE.txt", windows_text(read("LICENSE"), "ascii"), 0o644),
         ("README.txt", windows_text(fill(read("docs/release/README.txt")), "ascii"), 0o644),
         # UTF-8 with a BOM: Notepad reads it so on every Windows since XP,

@@ -39,15 +39,17 @@ check "one folder, ASCII names" \
   '[ "$(ls "$W/win")" = "halvok-$V" ] && [ "$(LC_ALL=C ls "$H" | tr "\n" " ")" = "LICENSE.txt README.txt Rukovodstvo.txt halvok.exe halvok.ini " ]'
 check "halvok.exe is the program the tests ran" 'cmp -s "$H/halvok.exe" "$ROOT/build/win-i686-tests/bin/halvok.exe"'
 check "halvok.exe as received: its imports, version block and manifest" '"$ROOT/scripts/check-exe" "$H/halvok.exe"'
-# Text as Windows keeps it: every line ends in CR LF; the guide in Russian,
-# UTF-8 with a BOM (Notepad reads it so on a system of any language), the
-# other files plain ASCII.
+# Text as Windows keeps it: every line ends in CR LF; the guide in Russian
+# and the settings, UTF-8 with a BOM (Notepad reads it so on a system of any
+# language), the other files plain ASCII.
 CR=$'\r'
 crlf() { for f; do [ "$(grep -c "$CR\$" "$f")" = "$(wc -l <"$f")" ] && [ -z "$(tail -c 1 "$f" | tr -d '\n')" ] || return 1; done; }
-check "text files with CRLF line ends; the guide in Russian, UTF-8 with a BOM" \
-  'crlf "$H"/*.txt "$H/halvok.ini" && [ "$(head -c 3 "$H/Rukovodstvo.txt" | od -An -tx1 | tr -d " ")" = efbbbf ] &&
-   iconv -f utf-8 -t utf-8 "$H/Rukovodstvo.txt" | grep -q "руководство пользователя" &&
-   ! LC_ALL=C grep -q "[^ -~$CR]" "$H/halvok.ini" "$H/LICENSE.txt" "$H/README.txt"'
+bom() { for f; do [ "$(head -c 3 "$f" | od -An -tx1 | tr -d " ")" = efbbbf ] && iconv -f utf-8 -t utf-8 "$f" >/dev/null || return 1; done; }
+check "text files with CRLF line ends; the guide and the settings in UTF-8 with a BOM" \
+  'crlf "$H"/*.txt "$H/halvok.ini" && bom "$H/Rukovodstvo.txt" "$H/halvok.ini" &&
+   grep -q "руководство пользователя" "$H/Rukovodstvo.txt" &&
+   grep -q "Настройте параметры архиватора в ini файле" "$H/halvok.ini" &&
+   ! LC_ALL=C grep -q "[^ -~$CR]" "$H/LICENSE.txt" "$H/README.txt"'
 # Read in Notepad: no line past 76 characters, each title underlined to its
 # own length (in characters).
 fits() {

@@ -16,6 +16,7 @@ READS = [
     (b"[Options]\n;Arc=comment\nCom=\"7za a \"%s.7z\"\"\n", b"Com", b'7za a "%s.7z"'),
     (b"[Options]\n;Arc=comment\n", b"Arc", b""),
     (b"Arc=outside\n[Options]\nArcx=1\n", b"Arc", b""),
+    (b"\xef\xbb\xbf[Options]\r\nArc=C:\\\xd0\x9f\r\n", b"Arc", b"C:\\\xd0\x9f"),
 ]
 
 # (file, keys set, file afterwards)
@@ -27,6 +28,8 @@ WRITES = [
     (b"; mine\nx=1", [(b"bMSIE", b"0")], b"; mine\nx=1\n[Options]\nbMSIE=0\n"),
     (b"", [(b"bMSIE", b"0")], b"[Options]\r\nbMSIE=0\r\n"),
     (b"[Options]\nPosX=1\nPosX=9\n", [(b"POSX", b"2")], b"[Options]\nPosX=2\nPosX=9\n"),
+    (b"\xef\xbb\xbf[Options]\r\nbArc=1\r\n", [(b"bArc", b"0"), (b"PosX", b"5")],
+     b"\xef\xbb\xbf[Options]\r\nbArc=0\r\nPosX=5\r\n"),
 ]
 
 
