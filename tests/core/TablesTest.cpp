@@ -105,6 +105,7 @@ TEST(PathText, PatternsPrefixesNamesAndJoins) {
         {L"\\\\?\\C:\\p\\?.htm", L"?.htm", L"?.htm", L"C:\\p\\?.htm"},
         {L"\\\\?\\x*", L"x*", L"x*", L"x*"},
         {L"a.htm", nullptr, L"a.htm", L"a.htm"},
+        {L"x*.htm", L"x*.htm", L"x*.htm", L"x*.htm"},
     };
     for (const auto& c : paths) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(c.path)));
@@ -123,18 +124,27 @@ TEST(PathText, PatternsPrefixesNamesAndJoins) {
         {L"C:\\p\\", L"a.htm", L"C:\\p\\a.htm"},
         {L"C:\\p/", L"a.htm", L"C:\\p/a.htm"},
         {L"\\\\?\\C:\\p", L"*.*htm*", L"\\\\?\\C:\\p\\*.*htm*"},
+        {L"C", L"a", L"C\\a"},
+        {L"", L"a.htm", L"a.htm"},
     };
     for (const auto& j : joins) {
         wchar_t out[64];
         EXPECT_TRUE(JoinPath(j.folder, j.name, out, 64));
         EXPECT_EQ(std::wstring(j.joined), out);
     }
-    // A join or a form that does not fit its buffer is refused, never cut.
-    wchar_t out[8];
+    // A join or a form that does not fit its buffer is refused, never cut,
+    // and nothing is written past it.
+    wchar_t out[9];
+    wmemset(out, L'#', 9);
     EXPECT_TRUE(JoinPath(L"C:\\p", L"a.", out, 8));
+    EXPECT_EQ(L'#', out[8]);
+    EXPECT_FALSE(JoinPath(L"a", L"b", out, 0));
+    EXPECT_FALSE(OrdinaryPathForm(L"a", out, 0));
     EXPECT_FALSE(JoinPath(L"C:\\p", L"a.h", out, 8));
     EXPECT_EQ(std::wstring(), out);
+    wmemset(out, L'#', 9);
     EXPECT_TRUE(OrdinaryPathForm(L"\\\\?\\C:\\abcd", out, 8));
+    EXPECT_EQ(L'#', out[8]);
     EXPECT_FALSE(OrdinaryPathForm(L"\\\\?\\C:\\abcde", out, 8));
     EXPECT_EQ(std::wstring(), out);
 }
@@ -218,9 +228,16 @@ TEST(IniText, EncodingReadsAndWritesInPlace) {
         {"\xEF\xBB\xBF[Options]", IniEncoding::Utf8Bom},
         {"\xFF\xFE[\0O\0", IniEncoding::Utf16},
         {"\xFE\xFF\0[", IniEncoding::Utf16},
+        {"\xFF[O", IniEncoding::Ansi},
+        {"\xFE[O", IniEncoding::Ansi},
+        {"\xEF\xBB[", IniEncoding::Ansi},
+        {"\xEF\xBB", IniEncoding::Ansi},
+        {"\xEF[\xBF", IniEncoding::Ansi},
     };
     for (const auto& e : encodings)
         EXPECT_EQ(int(e.encoding), int(DetectIniEncoding(e.file.data(), e.file.size()))) << e.file;
+    EXPECT_EQ(3u, IniBomSize(IniEncoding::Utf8Bom));
+    EXPECT_EQ(0u, IniBomSize(IniEncoding::Utf8));
 
     const struct {
         std::string file, key;
@@ -235,6 +252,12 @@ TEST(IniText, EncodingReadsAndWritesInPlace) {
         {"[Options]\n;Arc=comment\n", "Arc", nullptr},
         {"Arc=outside\n[Options]\nArcx=1\n", "Arc", nullptr},
         {"[Options]\nArc=\n", "Arc", ""},
+        {"[OPTIONS]\r\nAz =1\r\n", "aZ", "1"},
+        {"[Options]\nXrc=1\n", "Arc", nullptr},
+        {"[Options]\nCom=\"\"\n", "Com", ""},
+        {"[Options]\nCom=\"x\n", "Com", "\"x"},
+        {"[Options]\nCom=\"x'\n", "Com", "\"x'"},
+        {"\n \n[Options]\n\n  ;Arc=no\n Arc = yes\n", "Arc", "yes"},
     };
     for (const auto& r : reads) {
         const char* p = nullptr;
@@ -243,7 +266,8 @@ TEST(IniText, EncodingReadsAndWritesInPlace) {
         EXPECT_EQ(r.value ? r.value : "<missing>", found ? std::string(p, cb) : "<missing>") << r.file;
     }
     for (const auto& n : {std::pair<const char*, int>{"", 7}, {"12", 12}, {" -40", -40}, {"+3x", 3},
-                          {"0x10", 16}, {"abc", 0}})
+                          {"0x10", 16}, {"abc", 0}, {"0XaF", 175}, {"-0x10", -16},
+                          {"909", 909}, {"0x", 0}})
         EXPECT_EQ(n.second, IniIntValue(n.first, strlen(n.first), 7)) << n.first;
 
     const struct {
@@ -257,12 +281,18 @@ TEST(IniText, EncodingReadsAndWritesInPlace) {
         {"[Options]\r\nArc=C:\\\xD0\x9F\\7z.exe\r\nbArc=0", "bArc", "1",
          "[Options]\r\nArc=C:\\\xD0\x9F\\7z.exe\r\nbArc=1"},
         {"[Options]\r\nArc=x", "PosX", "5", "[Options]\r\nArc=x\r\nPosX=5\r\n"},
+        {"[Options]\nArc=a\n  \n[Next]\n", "PosY", "3", "[Options]\nArc=a\nPosY=3\n  \n[Next]\n"},
+        {"[Options]\nArc=a\n[Next]\n", "PosY", "3", "[Options]\nArc=a\nPosY=3\n[Next]\n"},
+        // The most a write adds: a line ending, the section and the key.
+        {"x=1\r\ny=2", "Key", "value", "x=1\r\ny=2\r\n[Options]\r\nKey=value\r\n"},
     };
     for (const auto& w : writes) {
-        std::string out(IniSetRoom(w.file.size(), "Options", w.key.c_str(), w.value.c_str()), '#');
+        // Exactly the room promised: a write past it is caught.
+        std::vector<char> out(IniSetRoom(w.file.size(), "Options", w.key.c_str(), w.value.c_str()));
         size_t cb = 0;
-        SetIniValue(w.file.data(), w.file.size(), "Options", w.key.c_str(), w.value.c_str(), &out[0], &cb);
-        EXPECT_EQ(w.after, out.substr(0, cb)) << w.file;
+        SetIniValue(w.file.data(), w.file.size(), "Options", w.key.c_str(), w.value.c_str(),
+                    out.data(), &cb);
+        EXPECT_EQ(w.after, std::string(out.data(), cb)) << w.file;
     }
 }
 
