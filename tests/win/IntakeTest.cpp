@@ -1,9 +1,11 @@
-// Posting the intake's jobs: a worker's queue that is full, and a post that
-// the platform refuses for good. Wine sets no limit on a thread's queue, so
+// The form in which paths past MAX_PATH reach the file calls; posting the
+// intake's jobs: a worker's queue that is full, and a post that the platform
+// refuses for good. Wine sets no limit on a thread's queue, so
 // the intake's post goes through a version that refuses as a full one does.
 #include <gtest/gtest.h>
 
 #include "app/Globals.h"
+#include "fw/LongPath.h"
 #include "tests/win/WinRig.h"
 #include "ui/MainDlg.h"
 #include "worker/WrkThread.h"
@@ -36,6 +38,39 @@ BOOL WINAPI PostToNoThread(DWORD idThread, UINT uMsg, WPARAM wParam, LPARAM lPar
         return PostThreadMessageA(idThread, uMsg, wParam, lParam);
     SetLastError(ERROR_INVALID_THREAD_ID);
     return FALSE;
+}
+
+// Wine takes long paths in their ordinary form too, so the cases cannot
+// tell the "\\?\" form from it: its text is checked here.
+TEST(LongPath, FormForTheFileCalls) {
+    const std::wstring x257(257, L'x'), x300(300, L'x');
+    wchar_t szCurrent[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, szCurrent);
+    std::wstring current = szCurrent;
+    if (current.back() != L'\\')
+        current += L'\\';
+    const std::wstring same; // the path itself is passed on, not a copy
+    const struct {
+        std::wstring path, form;
+    } rows[] = {
+        {L"C:\\p\\a.htm", same},
+        {L"C:\\" + std::wstring(256, L'x'), same}, // 259 characters: still short
+        {L"C:\\" + x257, L"\\\\?\\C:\\" + x257},
+        {L"C:\\a\\..\\" + x300, L"\\\\?\\C:\\" + x300}, // the full path: ".." gone
+        {L"\\\\srv\\share\\" + x300, L"\\\\?\\UNC\\srv\\share\\" + x300},
+        {L"\\\\?\\C:\\" + x300, same},
+        {L"\\\\.\\C:\\" + x300, same},
+        {x300, L"\\\\?\\" + current + x300}, // relative: the current folder's path first
+        {L"C:\\" + std::wstring(2100, L'x'), same}, // too long even so: passed on as it is
+    };
+    for (const auto& r : rows) {
+        const CFilePath form(r.path.c_str());
+        SCOPED_TRACE(Narrow(r.path.substr(0, 40)));
+        if (r.form.empty())
+            EXPECT_EQ(r.path.c_str(), form.Get());
+        else
+            EXPECT_EQ(r.form, form.Get());
+    }
 }
 
 class IntakeTest : public testing::Test {
