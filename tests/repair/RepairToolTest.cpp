@@ -46,15 +46,19 @@ struct Output {
 // Runs the tool in dir; as user nobody when bNobody and root (root writes in
 // any folder), within a file-size limit when cbLimit is set, with the test
 // hook (a shell command run before each write-back) when hook is set, its
-// standard output into the shell redirection or pipe stdOut (or kept).
+// standard output into the shell redirection or pipe stdOut (or kept), and
+// under the command wrap (strace, unshare) when set.
 Output RunTool(const std::string& dir, const std::string& args, bool bNobody = false,
-               size_t cbLimit = 0, const std::string& hook = "", std::string stdOut = "") {
+               size_t cbLimit = 0, const std::string& hook = "", std::string stdOut = "",
+               const std::string& wrap = "") {
     std::string tool = HALVOK_REPAIR_TOOL, prefix;
     if (bNobody && geteuid() == 0) {
         tool = dir + "/../halvok-repair"; // a copy within nobody's reach
         fs::copy_file(HALVOK_REPAIR_TOOL, tool, fs::copy_options::overwrite_existing);
         prefix = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
     }
+    if (!wrap.empty()) // the leak check cannot run under a tracer
+        prefix = "ASAN_OPTIONS=detect_leaks=0 " + wrap + " " + prefix;
     if (cbLimit)
         prefix = "prlimit --fsize=" + std::to_string(cbLimit) + " " + prefix;
     if (!hook.empty())
@@ -120,13 +124,14 @@ enum Setup {
 
 struct Case {
     const char* what;
-    std::map<std::string, std::string> files; // "x/": a folder; "->t": a link to t
+    std::map<std::string, std::string> files; // "x/": a folder; "->t": a link to t; "|": a FIFO
     int setup;
     const char* args;
     int exitCode;
     std::string out; // or, with exit code 2 or no output kept, the start of stderr
     std::map<std::string, std::string> after; // changed files; "=" first: same inode; "-": gone
     const char* hook = "";                    // run before each write-back
+    const char* wrap = ""; // the command the tool runs under; the row is skipped where it fails
 };
 
 // clang-format off
@@ -239,6 +244,13 @@ const Case kCases[] = {
     {"a page whose mode changes while it is repaired (its change time): the mode stays, exit 3",
      {{"page.htm", kPage}}, 0, "page.htm", 3, "page.htm skipped: changed meanwhile\n",
      {{"page.htm", "=" + kPage}}, "[ $1 = check ] && chmod 600 page.htm"},
+    {"--check of a FIFO (its name with a new line): skipped at once, exit 3",
+     {{"f\nf.htm", "|"}}, 0, "--check f?f.htm", 3, "f\\nf.htm: skipped: not a regular file\n",
+     {}},
+    {"Ctrl-C under --check once the first page's lines are out: the run ends as Ctrl-C ends it",
+     {{"d/", ""}, {"d/a.htm", kPlain}, {"d/b.htm", kPlain}}, 0, "--check d", 128 + SIGINT,
+     "d/a.htm: 0 references into a_files/, 0 open\n", {}, "",
+     "strace -f -o /dev/null -e inject=write:signal=SIGINT:when=1"},
     {"the output's reader gone: the page in hand finished, the error on stderr, exit 3",
      {{"page.htm", kPage}}, kPipeClosed, "page.htm", 3,
      "halvok-repair: cannot write the output (Broken pipe)\n", {{"page.htm", kFixed}},
@@ -260,6 +272,8 @@ TEST_F(RepairToolTest, Outcomes) {
                 fs::create_directory(dir + "/" + name);
             else if (bytes.compare(0, 2, "->") == 0)
                 fs::create_symlink(bytes.substr(2), dir + "/" + name);
+            else if (bytes == "|")
+                ASSERT_EQ(0, mkfifo((dir + "/" + name).c_str(), 0666));
             else
                 std::ofstream(dir + "/" + name, std::ios::binary) << bytes;
         }
@@ -267,6 +281,10 @@ TEST_F(RepairToolTest, Outcomes) {
             fs::create_hard_link(dir + "/page.htm", dir + "/twin.htm");
         for (const auto& e : fs::recursive_directory_iterator(dir))
             fs::permissions(e.path(), fs::perms::all);
+        if (*c.wrap && std::system((c.wrap + std::string(" true")).c_str()) != 0) {
+            std::printf("skipped here (cannot run under %s): %s\n", c.wrap, c.what);
+            continue;
+        }
         if (c.setup & kReadOnlyFolder) {
             fs::permissions(dir + "/ro/ro.htm",
                             fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
@@ -294,7 +312,8 @@ TEST_F(RepairToolTest, Outcomes) {
                                  c.setup & kSizeLimit ? kGrows.size() : 0, c.hook,
                                  c.setup & kPipeClosed   ? "| true"
                                  : c.setup & kOutputFull ? ">/dev/full"
-                                                         : "");
+                                                         : "",
+                                 c.wrap);
         close(locked);
         close(held);
         close(other);

@@ -99,7 +99,9 @@ const char kHelp[] =
     "                 query cut, escapes decoded, the page's charset), one line\n"
     "                 \"PAGE: REFERENCE -> missing\" each, then \"PAGE: N\n"
     "                 references into FOLDER, M open\"; run it before and after a\n"
-    "                 repair to see that nothing was lost\n"
+    "                 repair to see that nothing was lost. What is not a regular\n"
+    "                 file (a FIFO) is skipped; Ctrl-C stops it as it stops a\n"
+    "                 repair\n"
     "  -h, --help     show this text\n"
     "  --version      show the name and version: halvok-repair " HALVOK_VERSION "\n"
     "  --             the arguments after it are paths, even if they begin with -\n"
@@ -247,10 +249,12 @@ class RepairRun {
 // halvok-repair --check: each page's references into its folder that open
 // no file, and a count per page; nothing is changed. 0 when every reference
 // opens, 1 when some do not, 3 when a page could not be read or the output
-// could not be written.
+// could not be written. A stop signal ends the run after the page in hand.
 int CheckPages(const std::vector<Item>& items) {
     bool bFailed = false, bMissing = false;
     for (const Item& item : items) {
+        if (g_nStopSignal)
+            break;
         const std::string page = Printable(item.path);
         if (item.bDone) { // a folder that could not be scanned
             std::printf("%s: %s\n", page.c_str(), item.outcome.text.c_str());
@@ -347,24 +351,27 @@ int main(int argc, char** argv) {
         for (const std::string& page : pages)
             items.emplace_back(page, false);
     }
-    if (bCheck)
-        return CheckPages(items);
-    FindSameFiles(&items);
-    const int outputErr = RepairRun(&items, bDryRun).Run();
-    if (outputErr != 0)
-        std::fprintf(stderr, "halvok-repair: cannot write the output (%s)\n",
-                     std::strerror(outputErr));
-
+    int status;
+    if (bCheck) {
+        status = CheckPages(items);
+    } else {
+        FindSameFiles(&items);
+        const int outputErr = RepairRun(&items, bDryRun).Run();
+        if (outputErr != 0)
+            std::fprintf(stderr, "halvok-repair: cannot write the output (%s)\n",
+                         std::strerror(outputErr));
+        bool bFailed = false, bWouldChange = false;
+        for (const Item& item : items) {
+            bFailed = bFailed || item.outcome.bFailed;
+            bWouldChange = bWouldChange || item.outcome.bWouldChange;
+        }
+        status = bFailed || outputErr != 0 ? 3 : bWouldChange ? 1 : 0;
+    }
     if (const int nSignal = g_nStopSignal) {
         // Ended as the signal ends a program, now that every page in hand is
         // whole and reported.
         std::signal(nSignal, SIG_DFL);
         std::raise(nSignal);
     }
-    bool bFailed = false, bWouldChange = false;
-    for (const Item& item : items) {
-        bFailed = bFailed || item.outcome.bFailed;
-        bWouldChange = bWouldChange || item.outcome.bWouldChange;
-    }
-    return bFailed || outputErr != 0 ? 3 : bWouldChange ? 1 : 0;
+    return status;
 }
