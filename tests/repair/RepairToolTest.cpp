@@ -39,6 +39,8 @@ const std::string kGrows =
     "<head>charset=utf-8\"</head><img src=\"page_files/%41" + std::string(3000, '\xC0') + "\">";
 // kPage with the first bytes of kFixed written over it: a write in place cut short.
 const std::string kTorn = kFixed + kPage.substr(kFixed.size());
+// A name near the file system's limit: the names of the files made beside it are cut.
+const std::string kLong = std::string(250, 'p') + ".htm";
 
 struct Output {
     std::string out, err;
@@ -264,21 +266,23 @@ const Case kCases[] = {
      {{"page.htm", "=" + kPage}},
      "[ $1 = swap ] && python3 -c \"import os, sys; os.setxattr(*sys.argv[1:], bytes())\" "
      "page.htm user.origin"},
-    {"no swap on the file system: the looks before the rename that replaces the page find a "
-     "mode change, exit 3",
-     {{"page.htm", kPage}}, 0, "page.htm", 3, "page.htm skipped: changed meanwhile\n",
-     {{"page.htm", "=" + kPage}}, "[ $1 = swap ] && chmod 600 page.htm",
+    {"no swap on the file system: a page replaced by a rename; the looks before it find a mode "
+     "change, exit 3",
+     {{"page.htm", kPage}, {"b.htm", kPage}}, 0, "page.htm b.htm", 3,
+     "page.htm skipped: changed meanwhile\nb.htm rewritten\n",
+     {{"page.htm", "=" + kPage}, {"b.htm", kFixed}}, "[ $1 = swap ] && chmod 600 page.htm",
      "strace -f -o /dev/null -e inject=renameat2:error=EINVAL"},
-    {"two saves by rename, one before the swap, one between it and the swap back (in a folder "
-     "whose name holds a new line): the last save kept where the line says, exit 3",
-     {{"n\nl/", ""}, {"n\nl/page.htm", kPage}, {"n\nl/s1.txt", kPlain}, {"n\nl/s2.txt", "last"}},
+    {"two saves by rename, one before the swap, one between it and the swap back (a page of a "
+     "long name, in a folder whose name holds a new line): the last save kept where the line "
+     "says, exit 3",
+     {{"n\nl/", ""}, {"n\nl/" + kLong, kPage}, {"n\nl/s1.txt", kPlain}, {"n\nl/s2.txt", "last"}},
      0, "n?l", 3,
-     "n\\nl/page.htm skipped: replaced meanwhile; a file saved under its name meanwhile is now "
-     "n\\nl/.page.htm.halvok-new\n",
-     {{"n\nl/page.htm", kPlain}, {"n\nl/s1.txt", "-"}, {"n\nl/s2.txt", "-"},
-      {"n\nl/.page.htm.halvok-new", "last"}},
-     "if [ $1 = swap ]; then cd n?l; mv s1.txt page.htm; (for i in $(seq 500); do grep -qs "
-     "nothing .page.htm.halvok-new && break; sleep 0.01; done; mv s2.txt page.htm) & fi",
+     "n\\nl/" + kLong + " skipped: replaced meanwhile; a file saved under its name meanwhile "
+     "is now n\\nl/." + std::string(241, 'p') + ".halvok-new\n",
+     {{"n\nl/" + kLong, kPlain}, {"n\nl/s1.txt", "-"}, {"n\nl/s2.txt", "-"},
+      {"n\nl/." + std::string(241, 'p') + ".halvok-new", "last"}},
+     "if [ $1 = swap ]; then cd n?l; mv s1.txt p*.htm; (for i in $(seq 500); do grep -qs "
+     "nothing .p*-new && break; sleep 0.01; done; mv s2.txt p*.htm) & fi",
      "strace -f -o /dev/null -e inject=renameat2:delay_enter=1000000:when=2"},
     {"a scanned folder swapped for a link to another folder mid-run: its pages repaired where "
      "they are, nothing written outside it",
@@ -301,8 +305,11 @@ const Case kCases[] = {
      "n\\nl/.page.htm.halvok-old\n",
      {{"page.htm", "=" + kTorn}, {"twin.htm", kTorn}, {".page.htm.halvok-old", kPage}},
      "[ $1 = cut ] && kill -9 $PPID"},
-    {"no /proc/self/fd to name the new file through: a named new file takes the page's place",
-     {{"page.htm", kPage}}, 0, "page.htm", 0, "page.htm rewritten\n", {{"page.htm", kFixed}}, "",
+    {"no /proc/self/fd to name the new file through: a named new file, which kill -9 right "
+     "before the swap leaves beside the page; the next run takes the next name",
+     {{"page.htm", kPage}}, kTwice, "page.htm", 0, "page.htm rewritten\n",
+     {{"page.htm", kFixed}, {".page.htm.halvok-new", kFixed}},
+     "[ $1 = swap ] && [ ! -e .page.htm.halvok-new1 ] && kill -9 $PPID",
      "unshare -m sh -c 'mount -t tmpfs none /proc/$$/fd && exec \"$0\" \"$@\"'"},
     {"a dry run on a page that cannot be written (immutable): previewed, exit 1",
      {{"page.htm", kPage}}, kImmutable, "-n page.htm", 1, "page.htm rewritten: 1 reference\n",

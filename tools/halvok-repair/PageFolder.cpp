@@ -93,8 +93,8 @@ std::vector<std::string> ListFolderPages(int dirfd, int* pErr) {
         bool bFile = entry->d_type == DT_REG;
         if (entry->d_type == DT_UNKNOWN) {
             struct stat st;
-            bFile = fstatat(dirfd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-                    S_ISREG(st.st_mode);
+            bFile =
+                fstatat(dirfd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode);
         }
         if (bFile)
             names.emplace_back(entry->d_name);

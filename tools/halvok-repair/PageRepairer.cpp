@@ -97,13 +97,7 @@ class NewFile : public SiblingFile {
         if (m_fd.Get() >= 0 && fstat(m_fd.Get(), &m_st) == 0 &&
             stat(ProcPath().c_str(), &proc) == 0 && SameFile(proc, m_st))
             return true;
-        for (int n = 0; n < kTries; ++n) {
-            if (Make(SiblingName(m_page, kNewSuffix, n)))
-                return true;
-            if (errno != EEXIST)
-                return false;
-        }
-        return false;
+        return UnderFreeName([this](const std::string& name) { return Make(name); });
     }
 
     // Puts the file in the page's place, which nobody may have touched
@@ -125,19 +119,26 @@ class NewFile : public SiblingFile {
     static constexpr int kTries = 10;
     std::string ProcPath() const { return "/proc/self/fd/" + std::to_string(m_fd.Get()); }
 
-    // Links the unnamed file into the folder under a name of its own.
-    bool Link() {
+    // Gives the file a name through nameIt(name): .NAME.halvok-new, or while
+    // that is taken (left by a run that was killed, say) the same with 1, 2...
+    template <typename NameIt> bool UnderFreeName(NameIt nameIt) {
         for (int n = 0; n < kTries; ++n) {
-            const std::string name = SiblingName(m_page, kNewSuffix, n);
-            if (linkat(AT_FDCWD, ProcPath().c_str(), m_dirfd, name.c_str(), AT_SYMLINK_FOLLOW) ==
-                0) {
-                m_name = name;
+            if (nameIt(SiblingName(m_page, kNewSuffix, n)))
                 return true;
-            }
             if (errno != EEXIST)
                 return false;
         }
         return false;
+    }
+
+    // Links the unnamed file into the folder under a name of its own.
+    bool Link() {
+        return UnderFreeName([this](const std::string& name) {
+            if (linkat(AT_FDCWD, ProcPath().c_str(), m_dirfd, name.c_str(), AT_SYMLINK_FOLLOW) != 0)
+                return false;
+            m_name = name;
+            return true;
+        });
     }
 
     const std::string m_page;
@@ -533,9 +534,9 @@ PageRepairer::Replace PageRepairer::ReplaceByNewFile(const PageWatch& watch,
         *pOutcome = Skipped(pszWhy);
         return Replace::Failed;
     case NewFile::Swap::Kept:
-        *pOutcome = Skipped(std::string(pszWhy) +
-                            "; a file saved under its name meanwhile is now " +
-                            Printable(watch.place.shown + temp.Name()));
+        *pOutcome =
+            Skipped(std::string(pszWhy) + "; a file saved under its name meanwhile is now " +
+                    Printable(watch.place.shown + temp.Name()));
         temp.Leave();
         return Replace::Failed;
     case NewFile::Swap::Stuck:

@@ -244,8 +244,8 @@ void FindSameFiles(std::vector<Item>* pItems) {
         Item& item = (*pItems)[i];
         struct stat st;
         item.first = i;
-        if (!item.bDone && fstatat(item.place.dirfd, item.place.name.c_str(), &st,
-                                   AT_SYMLINK_NOFOLLOW) == 0)
+        if (!item.bDone &&
+            fstatat(item.place.dirfd, item.place.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
             item.first = seen.emplace(std::make_pair(st.st_dev, st.st_ino), i).first->second;
     }
 }
