@@ -37,6 +37,10 @@ const std::string kAudit =
 // limit of the old page's size makes the write of the new one fail.
 const std::string kGrows =
     "<head>charset=utf-8\"</head><img src=\"page_files/%41" + std::string(3000, '\xC0') + "\">";
+// kPage with the first bytes of kFixed written over it: a write in place cut short.
+const std::string kTorn = kFixed + kPage.substr(kFixed.size());
+// A name near the file system's limit: the names of the files made beside it are cut.
+const std::string kLong = std::string(250, 'p') + ".htm";
 
 struct Output {
     std::string out, err;
@@ -45,16 +49,21 @@ struct Output {
 
 // Runs the tool in dir; as user nobody when bNobody and root (root writes in
 // any folder), within a file-size limit when cbLimit is set, with the test
-// hook (a shell command run before each write-back) when hook is set, its
-// standard output into the shell redirection or pipe stdOut (or kept).
+// hook (a shell command run at each stage of a write-back) when hook is set,
+// its standard output into the shell redirection or pipe stdOut (or kept),
+// under the command wrap (strace, unshare) when set, and twice when bTwice,
+// the first run's output and status dropped.
 Output RunTool(const std::string& dir, const std::string& args, bool bNobody = false,
-               size_t cbLimit = 0, const std::string& hook = "", std::string stdOut = "") {
+               size_t cbLimit = 0, const std::string& hook = "", std::string stdOut = "",
+               const std::string& wrap = "", bool bTwice = false) {
     std::string tool = HALVOK_REPAIR_TOOL, prefix;
     if (bNobody && geteuid() == 0) {
         tool = dir + "/../halvok-repair"; // a copy within nobody's reach
         fs::copy_file(HALVOK_REPAIR_TOOL, tool, fs::copy_options::overwrite_existing);
         prefix = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
     }
+    if (!wrap.empty()) // the leak check cannot run under a tracer
+        prefix = "ASAN_OPTIONS=detect_leaks=0 " + wrap + " " + prefix;
     if (cbLimit)
         prefix = "prlimit --fsize=" + std::to_string(cbLimit) + " " + prefix;
     if (!hook.empty())
@@ -62,8 +71,9 @@ Output RunTool(const std::string& dir, const std::string& args, bool bNobody = f
     const std::string out = dir + ".out", err = dir + ".err", code = dir + ".code"; // its own
     if (stdOut.empty())
         stdOut = ">" + out;
-    std::system(("cd '" + dir + "' || exit 99; { " + prefix + tool + " " + args + " 2>" + err +
-                 "; echo $? >" + code + "; } " + stdOut)
+    const std::string run = prefix + tool + " " + args;
+    std::system(("cd '" + dir + "' || exit 99; { " + (bTwice ? run + " >/dev/null 2>&1; " : "") +
+                 run + " 2>" + err + "; echo $? >" + code + "; } " + stdOut)
                     .c_str());
     Output r{ReadWholeFile(out), ReadWholeFile(err), std::atoi(ReadWholeFile(code).c_str())};
     fs::remove(out), fs::remove(err), fs::remove(code);
@@ -116,17 +126,21 @@ enum Setup {
     kNobody = 16,        // run as nobody: no lease on the test's files
     kPipeClosed = 32,    // standard output is a pipe whose reader has gone
     kOutputFull = 64,    // standard output is /dev/full
+    kTwice = 128,        // the tool runs twice: the second run's output and status count
+    kImmutable = 256,    // page.htm is immutable (chattr +i), where the file system allows
 };
 
 struct Case {
     const char* what;
-    std::map<std::string, std::string> files; // "x/": a folder; "->t": a link to t
+    std::map<std::string, std::string> files; // "x/": a folder; "->t": a link to t; "|": a FIFO
     int setup;
     const char* args;
     int exitCode;
     std::string out; // or, with exit code 2 or no output kept, the start of stderr
-    std::map<std::string, std::string> after; // changed files; "=" first: same inode; "-": gone
-    const char* hook = "";                    // run before each write-back
+    // Changed files; "=" first: same inode; "-": the name no longer leads to the file
+    std::map<std::string, std::string> after;
+    const char* hook = ""; // run at each stage of a write-back
+    const char* wrap = ""; // the command the tool runs under; the row is skipped where it fails
 };
 
 // clang-format off
@@ -149,9 +163,12 @@ const Case kCases[] = {
      {{"two.htm", kTwoRefs}, {"one.htm", kPage}, {"plain.htm", kPlain}}, kNobody,
      "-n two.htm one.htm plain.htm", 1,
      "two.htm rewritten: 2 references\none.htm rewritten: 1 reference\nplain.htm unchanged\n", {}},
-    {"a dry run that cannot check a locked page: exit 3",
-     {{"page.htm", kPage}, {"locked.htm", kPage}}, kLocked, "--dry-run page.htm locked.htm", 3,
-     "page.htm rewritten: 1 reference\nlocked.htm skipped: locked by another program\n", {}},
+    {"a dry run that cannot check a locked page (flock, fcntl): exit 3",
+     {{"page.htm", kPage}, {"locked.htm", kPage}, {"held.htm", kPage}}, kLocked,
+     "--dry-run page.htm locked.htm held.htm", 3,
+     "page.htm rewritten: 1 reference\nlocked.htm skipped: locked by another program\n"
+     "held.htm skipped: locked by another program\n",
+     {}},
     {"a web archive (.mhtml, any case) is no page: a folder scan passes it over, named it is "
      "skipped as handled, unchanged; a Word page's references into its .files folder repaired",
      {{"d/", ""}, {"d/x.mhtml", kPage}, {"d/y.MHTML", kPage}, {"d/w.htm", kWord},
@@ -183,15 +200,16 @@ const Case kCases[] = {
      "halvok-repair: unknown option --bogus", {}},
     {"--version: the name and the version from the build", {}, 0, "--version", 0,
      "halvok-repair " HALVOK_VERSION "\n", {}},
-    {"missing pages, pages locked through flock or fcntl, and a page open in another program "
-     "(a lease tells it), skipped: exit 3; the others replaced by a new file; a page with a zero "
-     "byte is handled",
+    {"missing pages, pages locked through flock or fcntl, a page open in another program (a "
+     "lease tells it) and a link to a folder, skipped: exit 3; the others replaced by a new "
+     "file; a page with a zero byte is handled",
      {{"locked.htm", kPage}, {"held.htm", kPage}, {"open.htm", kPage}, {"page.htm", kPage},
-      {"zero.htm", std::string("a_files/%41\0", 12)}},
-     kLocked, "missing.htm locked.htm held.htm open.htm page.htm zero.htm", 3,
+      {"zero.htm", std::string("a_files/%41\0", 12)}, {"dl", "->."}},
+     kLocked, "missing.htm locked.htm held.htm open.htm page.htm zero.htm dl", 3,
      "missing.htm skipped: No such file or directory\nlocked.htm skipped: locked by another "
      "program\nheld.htm skipped: locked by another program\nopen.htm skipped: open in another "
-     "program\npage.htm rewritten\nzero.htm skipped: holds a zero byte\n",
+     "program\npage.htm rewritten\nzero.htm skipped: holds a zero byte\n"
+     "dl skipped: a link to a folder, not followed (dl/ takes the folder's pages)\n",
      {{"page.htm", kFixed}}},
     {"one file under several names (the same name, another spelling, a hard link, a folder's "
      "entry) is repaired once, each name with its line; a page with a second hard link is "
@@ -203,13 +221,13 @@ const Case kCases[] = {
      {{"page.htm", "=" + kFixed}, {"twin.htm", kFixed},
       {"d/two.htm", "<a href=\"a_files/A\">x</a><img src=\"a_files/B\">"}},
      "sleep 0.1"},
-    {"a page in a folder that takes no new file is written in place; a read-only page, and a "
-     "folder that cannot be read: exit 3",
+    {"a page in a folder that takes no new file, not even one for its old bytes, a read-only "
+     "page, and a folder that cannot be read: left alone, exit 3",
      {{"ro/", ""}, {"ro/page.htm", kPage}, {"ro/ro.htm", kPage}, {"shut/", ""}},
      kReadOnlyFolder | kNobody, "ro shut", 3,
-     "ro/page.htm rewritten\nro/ro.htm skipped: Permission denied\nshut skipped: Permission "
-     "denied\n",
-     {{"ro/page.htm", "=" + kFixed}}},
+     "ro/page.htm skipped: its old bytes cannot be kept beside it (Permission denied)\n"
+     "ro/ro.htm skipped: Permission denied\nshut skipped: Permission denied\n",
+     {}},
     {"a failed write in place: the original written back, exit 3",
      {{"page.htm", kGrows}}, kTwin | kSizeLimit, "page.htm", 3,
      "page.htm skipped: write failed (File too large), original restored\n",
@@ -239,6 +257,70 @@ const Case kCases[] = {
     {"a page whose mode changes while it is repaired (its change time): the mode stays, exit 3",
      {{"page.htm", kPage}}, 0, "page.htm", 3, "page.htm skipped: changed meanwhile\n",
      {{"page.htm", "=" + kPage}}, "[ $1 = check ] && chmod 600 page.htm"},
+    {"a mode change and a new link right before the swap: the page put back with both, exit 3",
+     {{"page.htm", kPage}}, 0, "page.htm", 3, "page.htm skipped: changed meanwhile\n",
+     {{"page.htm", "=" + kPage}, {"link.htm", kPage}},
+     "[ $1 = swap ] && chmod 600 page.htm && ln page.htm link.htm"},
+    {"an extended attribute set right before the swap: the page put back with it, exit 3",
+     {{"page.htm", kPage}}, 0, "page.htm", 3, "page.htm skipped: changed meanwhile\n",
+     {{"page.htm", "=" + kPage}},
+     "[ $1 = swap ] && python3 -c \"import os, sys; os.setxattr(*sys.argv[1:], bytes())\" "
+     "page.htm user.origin"},
+    {"no swap on the file system: a page replaced by a rename; the looks before it find a mode "
+     "change, exit 3",
+     {{"page.htm", kPage}, {"b.htm", kPage}}, 0, "page.htm b.htm", 3,
+     "page.htm skipped: changed meanwhile\nb.htm rewritten\n",
+     {{"page.htm", "=" + kPage}, {"b.htm", kFixed}}, "[ $1 = swap ] && chmod 600 page.htm",
+     "strace -f -o /dev/null -e inject=renameat2:error=EINVAL"},
+    {"two saves by rename, one before the swap, one between it and the swap back (a page of a "
+     "long name, in a folder whose name holds a new line): the last save kept where the line "
+     "says, exit 3",
+     {{"n\nl/", ""}, {"n\nl/" + kLong, kPage}, {"n\nl/s1.txt", kPlain}, {"n\nl/s2.txt", "last"}},
+     0, "n?l", 3,
+     "n\\nl/" + kLong + " skipped: replaced meanwhile; a file saved under its name meanwhile "
+     "is now n\\nl/." + std::string(241, 'p') + ".halvok-new\n",
+     {{"n\nl/" + kLong, kPlain}, {"n\nl/s1.txt", "-"}, {"n\nl/s2.txt", "-"},
+      {"n\nl/." + std::string(241, 'p') + ".halvok-new", "last"}},
+     "if [ $1 = swap ]; then cd n?l; mv s1.txt p*.htm; (for i in $(seq 500); do grep -qs "
+     "nothing .p*-new && break; sleep 0.01; done; mv s2.txt p*.htm) & fi",
+     "strace -f -o /dev/null -e inject=renameat2:delay_enter=1000000:when=2"},
+    {"a scanned folder swapped for a link to another folder mid-run: its pages repaired where "
+     "they are, nothing written outside it",
+     {{"d/", ""}, {"d/a.htm", kPage}, {"d/b.htm", kPage}, {"o/", ""}, {"o/a.htm", kPage},
+      {"o/b.htm", kPage}},
+     0, "d", 0, "d/a.htm rewritten\nd/b.htm rewritten\n",
+     {{"d", ""}, {"d/a.htm", "-"}, {"d/b.htm", "-"}, {"d.old", ""}, {"d.old/a.htm", kFixed},
+      {"d.old/b.htm", kFixed}},
+     "mv -T d d.old 2>/dev/null && ln -s o d"},
+    {"a page written in place appended to before it is cut to length (without a lease): the old "
+     "bytes back, the text added after them, exit 3",
+     {{"page.htm", kGrows}}, kTwin | kNobody, "page.htm", 3,
+     "page.htm skipped: changed meanwhile\n",
+     {{"page.htm", "=" + kGrows + "more\n"}, {"twin.htm", kGrows + "more\n"}},
+     "[ $1 = cut ] && echo more >>page.htm"},
+    {"kill -9 while a page is written in place (named through a new line): its old bytes stay "
+     "beside it, and the next run leaves both and says where, exit 3",
+     {{"n\nl", "->."}, {"page.htm", kPage}}, kTwin | kTwice, "n?l/page.htm", 3,
+     "n\\nl/page.htm skipped: an earlier run was stopped while writing it; its old bytes are in "
+     "n\\nl/.page.htm.halvok-old\n",
+     {{"page.htm", "=" + kTorn}, {"twin.htm", kTorn}, {".page.htm.halvok-old", kPage}},
+     "[ $1 = cut ] && kill -9 $PPID"},
+    {"no /proc/self/fd to name the new file through: a named new file, which kill -9 right "
+     "before the swap leaves beside the page; the next run takes the next name",
+     {{"page.htm", kPage}}, kTwice, "page.htm", 0, "page.htm rewritten\n",
+     {{"page.htm", kFixed}, {".page.htm.halvok-new", kFixed}},
+     "[ $1 = swap ] && [ ! -e .page.htm.halvok-new1 ] && kill -9 $PPID",
+     "unshare -m sh -c 'mount -t tmpfs none /proc/$$/fd && exec \"$0\" \"$@\"'"},
+    {"a dry run on a page that cannot be written (immutable): previewed, exit 1",
+     {{"page.htm", kPage}}, kImmutable, "-n page.htm", 1, "page.htm rewritten: 1 reference\n",
+     {{"page.htm", "=" + kPage}}},
+    {"--check of a FIFO (its name with a new line): skipped at once, exit 3",
+     {{"f\nf.htm", "|"}}, 0, "--check f?f.htm", 3, "f\\nf.htm: skipped: not a regular file\n",
+     {}},
+    {"Ctrl-C under --check once the first page's lines are out: the run ends as Ctrl-C ends it",
+     {{"d/", ""}, {"d/a.htm", kPlain}, {"d/b.htm", kPlain}}, 0, "--check d", 128 + SIGINT,
+     "d/a.htm: 0 references into a_files/, 0 open\n", {}, "",
+     "strace -f -o /dev/null -e inject=write:signal=SIGINT:when=1"},
     {"the output's reader gone: the page in hand finished, the error on stderr, exit 3",
      {{"page.htm", kPage}}, kPipeClosed, "page.htm", 3,
      "halvok-repair: cannot write the output (Broken pipe)\n", {{"page.htm", kFixed}},
@@ -260,13 +342,25 @@ TEST_F(RepairToolTest, Outcomes) {
                 fs::create_directory(dir + "/" + name);
             else if (bytes.compare(0, 2, "->") == 0)
                 fs::create_symlink(bytes.substr(2), dir + "/" + name);
+            else if (bytes == "|")
+                ASSERT_EQ(0, mkfifo((dir + "/" + name).c_str(), 0666));
             else
                 std::ofstream(dir + "/" + name, std::ios::binary) << bytes;
         }
         if (c.setup & kTwin)
             fs::create_hard_link(dir + "/page.htm", dir + "/twin.htm");
+        fs::permissions(dir, fs::perms::all);
         for (const auto& e : fs::recursive_directory_iterator(dir))
             fs::permissions(e.path(), fs::perms::all);
+        const std::string page = "'" + dir + "/page.htm'";
+        if (*c.wrap && std::system((c.wrap + std::string(" true")).c_str()) != 0) {
+            std::printf("skipped here (cannot run under %s): %s\n", c.wrap, c.what);
+            continue;
+        }
+        if (c.setup & kImmutable && std::system(("chattr +i " + page).c_str()) != 0) {
+            std::printf("skipped here (no immutable files): %s\n", c.what);
+            continue;
+        }
         if (c.setup & kReadOnlyFolder) {
             fs::permissions(dir + "/ro/ro.htm",
                             fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
@@ -294,7 +388,10 @@ TEST_F(RepairToolTest, Outcomes) {
                                  c.setup & kSizeLimit ? kGrows.size() : 0, c.hook,
                                  c.setup & kPipeClosed   ? "| true"
                                  : c.setup & kOutputFull ? ">/dev/full"
-                                                         : "");
+                                                         : "",
+                                 c.wrap, c.setup & kTwice);
+        if (c.setup & kImmutable)
+            std::system(("chattr -i " + page).c_str());
         close(locked);
         close(held);
         close(other);
@@ -304,7 +401,10 @@ TEST_F(RepairToolTest, Outcomes) {
         size_t nAfter = 0, nNew = 0, nGone = 0;
         for (const auto& [name, bytes] : c.after) {
             nGone += bytes == "-";
-            EXPECT_TRUE(bytes != "-" || !fs::exists(dir + "/" + name)) << "not gone: " << name;
+            struct stat st;
+            EXPECT_TRUE(bytes != "-" || lstat((dir + "/" + name).c_str(), &st) != 0 ||
+                        st.st_ino != before[dir + "/" + name].first.st_ino)
+                << "not gone: " << name;
         }
         for (const auto& e : fs::recursive_directory_iterator(dir)) {
             const std::string path = e.path().string(), name = path.substr(dir.size() + 1);
@@ -324,10 +424,12 @@ TEST_F(RepairToolTest, Outcomes) {
                 continue;
             }
             const bool bSameInode = changed->second[0] == '=';
-            EXPECT_TRUE(ReadWholeFile(path) == changed->second.substr(bSameInode)) << name;
+            EXPECT_TRUE((fs::is_directory(path) ? "" : ReadWholeFile(path)) ==
+                        changed->second.substr(bSameInode))
+                << name;
             if (old != before.end()) {
-                EXPECT_EQ(bSameInode || !c.files.count(name), st.st_ino == old->second.first.st_ino)
-                    << name;
+                const bool bGiven = c.files.count(name) || c.files.count(name + "/");
+                EXPECT_EQ(bSameInode || !bGiven, st.st_ino == old->second.first.st_ino) << name;
             }
         }
         EXPECT_EQ(before.size() - nGone + nNew, nAfter); // none lost
@@ -363,9 +465,9 @@ TEST_F(RepairToolTest, CtrlCEndsTheRunWithALineForEveryPageRepaired) {
     }
 }
 
-// A replaced page keeps its mode, its owner and its extended attributes, and
-// gains none: not the access list that its folder's default list gives a
-// new file.
+// A replaced page keeps its mode, its owner, its extended attributes and its
+// inode flags (chattr +d), and gains no attribute: not the access list that
+// its folder's default list gives a new file.
 TEST_F(RepairToolTest, ReplacedPageKeepsModeOwnerAndAttributes) {
     const std::string page = m_dir + "/page.htm";
     std::ofstream(page, std::ios::binary) << kPage;
@@ -380,6 +482,7 @@ TEST_F(RepairToolTest, ReplacedPageKeepsModeOwnerAndAttributes) {
     ASSERT_EQ(0, chown(page.c_str(), owner, owner == geteuid() ? getegid() : owner));
     const bool bAttrs = setxattr(page.c_str(), "user.origin", "x", 1, 0) == 0 &&
                         setxattr(page.c_str(), "user.referrer", "", 0, 0) == 0;
+    const bool bNoDump = std::system(("chattr +d '" + page + "' 2>/dev/null").c_str()) == 0;
     struct stat was, st;
     ASSERT_EQ(0, stat(page.c_str(), &was));
     ASSERT_EQ("page.htm rewritten\n", RunTool(m_dir, "page.htm").out);
@@ -391,6 +494,7 @@ TEST_F(RepairToolTest, ReplacedPageKeepsModeOwnerAndAttributes) {
     EXPECT_TRUE(!bAttrs || (getxattr(page.c_str(), "user.origin", value, sizeof value) == 1 &&
                             getxattr(page.c_str(), "user.referrer", value, sizeof value) == 0));
     EXPECT_TRUE(!bAcl || getxattr(page.c_str(), "system.posix_acl_access", nullptr, 0) < 0);
+    EXPECT_TRUE(!bNoDump || std::system(("lsattr '" + page + "' | grep -q ^......d").c_str()) == 0);
 }
 
 } // namespace

@@ -286,9 +286,11 @@ PageAudit AuditPageFile(const std::string& path) {
     const char* pszSuffix = FindPageFolderSuffix(path);
     audit.folder = name.substr(0, size_t(FindExtension(name.c_str()) - name.c_str())) + pszSuffix;
 
-    FileDescriptor file(open(path.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC | O_NOATIME));
+    // O_NONBLOCK: a FIFO does not wait for a writer; it is no regular file.
+    const int flags = O_RDONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK;
+    FileDescriptor file(open(path.c_str(), flags | O_NOATIME));
     if (file.Get() < 0 && errno == EPERM)
-        file.Reset(open(path.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC));
+        file.Reset(open(path.c_str(), flags));
     struct stat st;
     if (file.Get() < 0 || fstat(file.Get(), &st) != 0)
         audit.skipped = std::strerror(errno);

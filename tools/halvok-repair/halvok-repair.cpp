@@ -14,12 +14,16 @@
 #include <cerrno>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -46,44 +50,59 @@ const char kHelp[] =
     "follows it) holds \"htm\" or \"HTM\": .htm, .html, .shtml, .HTM, but not .Htm,\n"
     "or .mht, nor .mhtml in any case (a single-file web archive, with no folder).\n"
     "They are taken in the byte order of their names. Sub-folders, a page's own\n"
-    "folder among them, are never entered. Any other PATH is repaired whatever\n"
-    "its name, through the link if it is one; a web archive (.mhtml) named so is\n"
-    "skipped as handled.\n"
+    "folder among them, are never entered. A PATH that is a link to a folder is\n"
+    "not followed (\"PATH/\" takes the pages of the folder it leads to). Any\n"
+    "other PATH is repaired whatever its name, through the link if it is one; a\n"
+    "web archive (.mhtml) named so is skipped as handled. Each folder is opened\n"
+    "once, as the run begins, and its pages are reached through it alone: a\n"
+    "folder moved, or swapped for a link, meanwhile leads nowhere else, and\n"
+    "nothing is written outside the folders and pages given.\n"
     "\n"
     "A page is replaced whole or not at all: the new page is written to a new\n"
-    "file in the page's folder, which takes the page's owner, mode and extended\n"
-    "attributes and then takes the page's place, so that a run stopped at any\n"
-    "instant leaves each page either as it was or repaired (this covers the\n"
-    "program's end, not a crash of the system: nothing is flushed to the disk).\n"
-    "The new file has no name until then where the file system allows, else a\n"
-    "hidden one (.halvok-*.tmp) that only a kill -9 can leave behind. A page\n"
-    "with more than one hard link (a new file would part it from its other\n"
-    "names), and a page whose folder takes no new file or whose owner or\n"
-    "attributes cannot be given to one, is rewritten in place instead; should\n"
-    "that write fail, the original bytes are written back.\n"
+    "file in the page's folder, which takes the page's owner, mode, extended\n"
+    "attributes and inode flags and then takes the page's place. The new file\n"
+    "has no name until then where the file system allows, else the hidden name\n"
+    ".NAME.halvok-new. A page with more than one hard link (a new file would\n"
+    "part it from its other names), or whose owner or attributes cannot be given\n"
+    "to a new file, is written over in place instead: its old bytes go first to\n"
+    ".NAME.halvok-old beside it (same owner and mode, on the disk) and stay\n"
+    "there until the new bytes are on the disk; should the write fail, the old\n"
+    "bytes are written back. A page whose folder takes no file for its old\n"
+    "bytes is not written.\n"
+    "\n"
+    "What a stop leaves: Ctrl-C and the other stopping signals let the pages at\n"
+    "hand finish and print their lines; then the program ends as the signal ends\n"
+    "it. After kill -9, each page replaced by a new file is either as it was or\n"
+    "repaired, and a .NAME.halvok-new (a repaired copy that never took the\n"
+    "page's place) may be left beside it; a page written in place may be part\n"
+    "new, part old, its old bytes whole in .NAME.halvok-old. A later run skips\n"
+    "such a page, says where its old bytes are, and leaves both to you. A crash\n"
+    "of the system is another matter for a page replaced by a new file: the new\n"
+    "file is not flushed to the disk before it takes the page's place.\n"
     "\n"
     "A page that another program holds is skipped: one locked through flock,\n"
     "fcntl or lockf, and, where the system grants this program a write lease\n"
     "(on pages it owns, or to root), one that another program has open at all.\n"
     "A page is written back only while nothing else has touched it since it was\n"
-    "read: looked at again right before the new file takes its place (and right\n"
-    "after, while the new page can still be taken back) and before a write in\n"
-    "place. Otherwise nothing is written and the line says why: \"opened by\n"
-    "another program meanwhile\" (the lease tells), \"changed meanwhile\" (its\n"
-    "size, modification or change time differs: where no lease can be taken),\n"
-    "\"moved meanwhile\" (its path names no file: the file is not written under\n"
-    "its new name) or \"replaced meanwhile\" (saved by rename: the file saved\n"
-    "stays).\n"
+    "read: looked at again right before the new file takes its place, right\n"
+    "after (while the new page can still be taken back), before a write in place\n"
+    "and before it is cut to length. Otherwise nothing is written, or the page is\n"
+    "put back as it was, and the line says why: \"opened by another program\n"
+    "meanwhile\" (the lease tells), \"changed meanwhile\" (its size, times, mode,\n"
+    "owner, links or extended attributes differ; text appended during a write in\n"
+    "place stays after the old bytes), \"moved meanwhile\" (its path names no\n"
+    "file: the file is not written under its new name) or \"replaced meanwhile\"\n"
+    "(saved by rename: the file saved stays, and one saved during the swap is\n"
+    "kept under the name the line gives). No file another program made is ever\n"
+    "removed.\n"
     "\n"
     "One file under several names (a name given twice, a second hard link, a\n"
     "folder's page named also by itself) is repaired once, as the names lead\n"
     "when the run starts; each name gets its line, with that repair's outcome.\n"
     "\n"
-    "Ctrl-C and the other stopping signals let the pages at hand finish and\n"
-    "print their lines; then the program ends as the signal ends it. When the\n"
-    "output cannot be written (a reader that stopped early, a full disk), no\n"
-    "new page is taken, the pages at hand are finished, a message goes to\n"
-    "standard error and the exit status is 3. SIGPIPE is ignored.\n"
+    "When the output cannot be written (a reader that stopped early, a full\n"
+    "disk), no new page is taken, the pages at hand are finished, a message goes\n"
+    "to standard error and the exit status is 3. SIGPIPE is ignored.\n"
     "\n"
     "One line per page: its path, then \"rewritten\", \"unchanged\" or \"skipped:\n"
     "REASON\" (a locked, open, missing, unreadable or unwritable page, one that\n"
@@ -93,13 +112,18 @@ const char kHelp[] =
     "\n"
     "  -n, --dry-run  write nothing, not even access times where the system\n"
     "                 allows; a page that would change gives \"rewritten: N\n"
-    "                 references\", the number of references it would repair\n"
+    "                 references\", the number of references it would repair;\n"
+    "                 pages are opened only to be read, so that a page that\n"
+    "                 cannot be written (immutable, on a read-only mount) is\n"
+    "                 previewed too\n"
     "  --check        change nothing: list each reference into the page's folder\n"
     "                 that opens no file, as a browser resolves it (fragment and\n"
     "                 query cut, escapes decoded, the page's charset), one line\n"
     "                 \"PAGE: REFERENCE -> missing\" each, then \"PAGE: N\n"
     "                 references into FOLDER, M open\"; run it before and after a\n"
-    "                 repair to see that nothing was lost\n"
+    "                 repair to see that nothing was lost. What is not a regular\n"
+    "                 file (a FIFO) is skipped; Ctrl-C stops it as it stops a\n"
+    "                 repair\n"
     "  -h, --help     show this text\n"
     "  --version      show the name and version: halvok-repair " HALVOK_VERSION "\n"
     "  --             the arguments after it are paths, even if they begin with -\n"
@@ -112,8 +136,9 @@ const char kHelp[] =
     "  2  a usage error (no PATH, an unknown option)\n"
     "  3  some PATH or page was skipped for a failure: missing, unreadable,\n"
     "     unwritable, held by another program, opened, changed, moved or replaced\n"
-    "     meanwhile, or a write that failed (the original kept or written back);\n"
-    "     or the output could not be written\n";
+    "     meanwhile, left by a run that was stopped while writing it, or a write\n"
+    "     that failed (the original kept or written back); or the output could\n"
+    "     not be written\n";
 
 int UsageError(const std::string& problem) {
     std::fprintf(stderr, "halvok-repair: %s\n%sTry 'halvok-repair --help'.\n", problem.c_str(),
@@ -121,39 +146,94 @@ int UsageError(const std::string& problem) {
     return 2;
 }
 
-// A name as one line can carry it: a backslash, and the bytes that would end
-// the line or move the cursor (control characters), are written as escapes.
-std::string Printable(const std::string& name) {
-    std::string out;
-    for (const unsigned char c : name) {
-        if (c == '\\') {
-            out += "\\\\";
-        } else if (c == '\n') {
-            out += "\\n";
-        } else if (c == '\t') {
-            out += "\\t";
-        } else if (c < 0x20 || c == 0x7F) {
-            char sz[8];
-            std::snprintf(sz, sizeof sz, "\\x%02X", c);
-            out += sz;
-        } else {
-            out += char(c);
-        }
-    }
-    return out;
-}
-
-// One line of the output: a page, or a folder that could not be scanned.
+// One line of the output: a page, or a path that names none (its outcome
+// set).
 struct Item {
-    Item(std::string path_, bool bFollowLink_)
-        : path(std::move(path_)), bFollowLink(bFollowLink_) {}
-    std::string path;
-    bool bFollowLink;    // named on the command line: a link is followed
+    explicit Item(std::string path_) : path(std::move(path_)) {}
+    std::string path;    // as the line names it
+    PagePlace place;     // the page, in a folder the run holds open
     bool bDone = false;  // outcome is set
     bool bTaken = false; // a worker has it, or had it
     size_t first = 0;    // the first item naming the same file (itself, if none before)
     PageOutcome outcome;
 };
+
+// The folders that the run's pages lie in, each opened once, as the run
+// begins, and closed when it ends.
+class Folders {
+  public:
+    Folders() = default;
+    ~Folders() {
+        for (const auto& folder : m_open)
+            close(folder.second);
+    }
+    Folders(const Folders&) = delete;
+    Folders& operator=(const Folders&) = delete;
+
+    // The folder at path, opened now: through links, as the system reads
+    // the path, but with bNoFollow not through a link at its end. -1 (errno
+    // set) when it cannot be opened.
+    int Open(const std::string& path, bool bNoFollow) {
+        const auto known = m_open.find(path);
+        if (known != m_open.end())
+            return known->second;
+        const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK |
+                                              (bNoFollow ? O_NOFOLLOW : 0));
+        if (fd >= 0)
+            m_open.emplace(path, fd);
+        return fd;
+    }
+
+  private:
+    std::map<std::string, int> m_open;
+};
+
+// Adds the items of one PATH: a folder's pages, or the page it names. A
+// folder is opened once, never through a link at the end of the path (a
+// path ending in "/" names the folder that the link leads to); its pages are
+// its regular files with a page's extension, one level deep. A link to a
+// page is followed once, now: the page is the file it leads to, in that
+// file's folder.
+void AddPath(const std::string& path, Folders* pFolders, std::vector<Item>* pItems) {
+    const auto skip = [&](const std::string& why) {
+        pItems->emplace_back(path);
+        pItems->back().bDone = pItems->back().bTaken = true;
+        pItems->back().outcome = {"skipped: " + why, true, false};
+    };
+    const int dirfd = pFolders->Open(path, true);
+    if (dirfd >= 0) {
+        int err;
+        const std::vector<std::string> names = ListFolderPages(dirfd, &err);
+        if (err != 0)
+            return skip(std::strerror(err));
+        const std::string shown = path.back() == '/' ? path : path + "/";
+        for (const std::string& name : names) {
+            pItems->emplace_back(shown + name);
+            pItems->back().place = {dirfd, name, shown};
+        }
+        return;
+    }
+    if (errno != ENOTDIR)
+        return skip(std::strerror(errno));
+    std::string page = path;
+    struct stat st;
+    if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+            return skip("a link to a folder, not followed (" + Printable(path) +
+                        "/ takes the folder's pages)");
+        std::unique_ptr<char, MallocDeleter> real(realpath(path.c_str(), nullptr));
+        if (!real)
+            return skip(std::strerror(errno));
+        page = real.get();
+    }
+    const size_t slash = page.rfind('/');
+    const std::string shown = slash == std::string::npos ? "" : page.substr(0, slash + 1);
+    const int pagefd = pFolders->Open(shown.empty() ? "." : shown, false);
+    if (pagefd < 0)
+        return skip(std::strerror(errno));
+    pItems->emplace_back(path);
+    pItems->back().place = {pagefd, page.substr(shown.size()), shown};
+}
 
 // Marks each item with the first item that names the same file, as the
 // names lead before any page is repaired: a swap gives a page a new file,
@@ -165,7 +245,7 @@ void FindSameFiles(std::vector<Item>* pItems) {
         struct stat st;
         item.first = i;
         if (!item.bDone &&
-            (item.bFollowLink ? stat(item.path.c_str(), &st) : lstat(item.path.c_str(), &st)) == 0)
+            fstatat(item.place.dirfd, item.place.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
             item.first = seen.emplace(std::make_pair(st.st_dev, st.st_ino), i).first->second;
     }
 }
@@ -227,7 +307,7 @@ class RepairRun {
                 item.outcome = first.outcome;
             } else if (!item.bDone) {
                 lock.unlock();
-                PageOutcome outcome = repairer.Repair(item.path.c_str(), item.bFollowLink);
+                PageOutcome outcome = repairer.Repair(item.place);
                 lock.lock();
                 item.outcome = std::move(outcome);
             }
@@ -247,10 +327,12 @@ class RepairRun {
 // halvok-repair --check: each page's references into its folder that open
 // no file, and a count per page; nothing is changed. 0 when every reference
 // opens, 1 when some do not, 3 when a page could not be read or the output
-// could not be written.
+// could not be written. A stop signal ends the run after the page in hand.
 int CheckPages(const std::vector<Item>& items) {
     bool bFailed = false, bMissing = false;
     for (const Item& item : items) {
+        if (g_nStopSignal)
+            break;
         const std::string page = Printable(item.path);
         if (item.bDone) { // a folder that could not be scanned
             std::printf("%s: %s\n", page.c_str(), item.outcome.text.c_str());
@@ -330,41 +412,38 @@ int main(int argc, char** argv) {
     for (const int sig : {SIGHUP, SIGINT, SIGQUIT, SIGTERM})
         sigaction(sig, &stop, nullptr);
 
-    std::vector<Item> items;
-    for (const std::string& path : paths) {
-        struct stat st;
-        if (stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-            items.emplace_back(path, true);
-            continue;
-        }
-        int err;
-        const std::vector<std::string> pages = ListFolderPages(path, &err);
-        if (err != 0) {
-            items.emplace_back(path, true);
-            items.back().bDone = items.back().bTaken = true;
-            items.back().outcome = {std::string("skipped: ") + std::strerror(err), true, false};
-        }
-        for (const std::string& page : pages)
-            items.emplace_back(page, false);
+    // The folders stay open until the run ends: a run over many folders may
+    // need more descriptors than the soft limit gives.
+    struct rlimit files;
+    if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = files.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &files);
     }
-    if (bCheck)
-        return CheckPages(items);
-    FindSameFiles(&items);
-    const int outputErr = RepairRun(&items, bDryRun).Run();
-    if (outputErr != 0)
-        std::fprintf(stderr, "halvok-repair: cannot write the output (%s)\n",
-                     std::strerror(outputErr));
-
+    Folders folders;
+    std::vector<Item> items;
+    for (const std::string& path : paths)
+        AddPath(path, &folders, &items);
+    int status;
+    if (bCheck) {
+        status = CheckPages(items);
+    } else {
+        FindSameFiles(&items);
+        const int outputErr = RepairRun(&items, bDryRun).Run();
+        if (outputErr != 0)
+            std::fprintf(stderr, "halvok-repair: cannot write the output (%s)\n",
+                         std::strerror(outputErr));
+        bool bFailed = false, bWouldChange = false;
+        for (const Item& item : items) {
+            bFailed = bFailed || item.outcome.bFailed;
+            bWouldChange = bWouldChange || item.outcome.bWouldChange;
+        }
+        status = bFailed || outputErr != 0 ? 3 : bWouldChange ? 1 : 0;
+    }
     if (const int nSignal = g_nStopSignal) {
         // Ended as the signal ends a program, now that every page in hand is
         // whole and reported.
         std::signal(nSignal, SIG_DFL);
         std::raise(nSignal);
     }
-    bool bFailed = false, bWouldChange = false;
-    for (const Item& item : items) {
-        bFailed = bFailed || item.outcome.bFailed;
-        bWouldChange = bWouldChange || item.outcome.bWouldChange;
-    }
-    return bFailed || outputErr != 0 ? 3 : bWouldChange ? 1 : 0;
+    return status;
 }
