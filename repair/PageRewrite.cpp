@@ -211,11 +211,22 @@ int RepairStretch(const char* lo, const char* open, const char* close, PageChars
                 std::memcpy(out, piece.p, size_t(piece.cb));
                 out[piece.cb] = '\0';
                 PercentDecode(out, rules.pszKeep);
-                const int32_t n = SpellRunIn(charset, out, int32_t(std::strlen(out)));
+                const int32_t cbRun = int32_t(std::strlen(out));
+                const bool bAnsi = SpellingOfRun(out, cbRun) == RunSpelling::Ansi;
+                const int32_t n = SpellRunIn(charset, out, cbRun);
                 if (n >= 0) {
                     w += n;
                     bChanged = true;
                     continue;
+                }
+                // Escaped bytes that are not UTF-8 make a browser read the
+                // whole path in the ANSI code page: letters of other runs
+                // written beside them would be read wrongly. All stay.
+                if (bAnsi) {
+                    bChanged = false;
+                    std::memcpy(room, p, size_t(cb));
+                    w = cb;
+                    break;
                 }
             }
         } else if (!bOneAddress) {

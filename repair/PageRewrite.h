@@ -68,9 +68,11 @@ bool EndReferenceIn(GrowBuf* pBuf, int32_t start, const char* p, int32_t cb, int
 // address (src, href, ...), so do those of blanks, quotes, '=', '`', '(',
 // ')', ',', '<' and '>', which would end or split the value or the address.
 // Each run of consecutive other escapes is then written in the page's
-// charset by SpellRunIn, or stays as written when it cannot be; in a
-// stretch that is not one address, so does a run within an address that
-// starts with a scheme or a host. The bytes that were not escaped are
+// charset by SpellRunIn, or stays as written when it cannot be (when such a
+// run spells text in the ANSI code page, every run of the stretch stays: a
+// browser reads the whole path in that code page); in a stretch that is not
+// one address, so does a run within an address that starts with a scheme or
+// a host. The bytes that were not escaped are
 // already in the page's charset and stay as they are. Every other byte is
 // copied unchanged and in order, and the page never grows.
 PageRepair RewriteSavedPageInto(const char* pPage, int32_t cbPage, PageSink* pSink,

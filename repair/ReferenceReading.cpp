@@ -353,7 +353,7 @@ int32_t SpellRunIn(PageCharset charset, char* psz, int32_t cb) {
             const std::unique_ptr<char, MallocDeleter> utf8(AnsiToUtf8(psz));
             const size_t len = utf8 ? std::strlen(utf8.get()) : 0;
             if (!utf8 || len > 3 * size_t(cb))
-                return cb; // no conversion: the decoded bytes stay
+                return -1; // no conversion: the escapes stay
             std::memcpy(psz, utf8.get(), len + 1);
             return int32_t(len);
         }
