@@ -349,9 +349,11 @@ void TakeUrls(const ReferenceReader& reader, const char* p, const char* end,
 }
 
 // Names on disk, looked up as Windows looks them up: as written, else
-// ignoring letter case. Each folder is listed once.
+// ignoring letter case. Each folder is read once; a name is looked at on
+// disk only when its folder cannot be read or it is a link.
 class FolderNames {
   public:
+    enum class Kind { None, File, Folder };
     enum class Opens { No, AsWritten, IgnoringCase };
 
     // Whether the relative path from dir names a file that is not a folder;
@@ -369,42 +371,70 @@ class FolderNames {
             if (name.empty() && !bLast)
                 continue; // "a//b" names "a/b"
             std::string found = name;
-            struct stat st;
-            if (name.empty() || stat((at + "/" + name).c_str(), &st) != 0) {
+            Kind kind = name.empty() ? Kind::None : KindOf(at, name);
+            if (kind == Kind::None) {
                 found = Find(at, name);
-                if (found.empty() || stat((at + "/" + found).c_str(), &st) != 0)
+                kind = found.empty() ? Kind::None : KindOf(at, found);
+                if (kind == Kind::None)
                     return Opens::No;
                 opens = Opens::IgnoringCase;
             }
             at += "/" + found;
             *pOnDisk += (pOnDisk->empty() ? "" : "/") + found;
-            if (bLast)
-                return S_ISDIR(st.st_mode) ? Opens::No : opens;
-            if (!S_ISDIR(st.st_mode))
-                return Opens::No;
+            if (bLast || kind != Kind::Folder)
+                return bLast && kind == Kind::File ? opens : Opens::No;
         }
     }
 
     // The name of the entry of dir that matches name ignoring letter case
     // (the first in byte order when several do), or an empty string.
     std::string Find(const std::string& dir, const std::string& name) {
-        auto listed = m_folders.find(dir);
-        if (listed == m_folders.end()) {
-            listed = m_folders.emplace(dir, Listing()).first;
-            const std::unique_ptr<DIR, int (*)(DIR*)> stream(opendir(dir.c_str()), closedir);
-            std::vector<std::string> names;
-            while (const dirent* entry = stream ? readdir(stream.get()) : nullptr)
-                names.push_back(entry->d_name);
-            std::sort(names.begin(), names.end());
-            for (const std::string& n : names)
-                listed->second.emplace(FoldCase(n), n);
-        }
-        const auto hit = listed->second.find(FoldCase(name));
-        return hit == listed->second.end() ? std::string() : hit->second;
+        const Listing& listing = List(dir);
+        const auto hit = listing.folded.find(FoldCase(name));
+        return hit == listing.folded.end() ? std::string() : hit->second;
+    }
+
+    // What the entry name of dir is (a link: what it leads to).
+    Kind KindOf(const std::string& dir, const std::string& name) {
+        const Listing& listing = List(dir);
+        const auto entry = listing.types.find(name);
+        if (listing.bRead && entry == listing.types.end())
+            return Kind::None;
+        if (listing.bRead && entry->second == DT_DIR)
+            return Kind::Folder;
+        if (listing.bRead && entry->second == DT_REG)
+            return Kind::File;
+        struct stat st;
+        if (stat((dir + "/" + name).c_str(), &st) != 0)
+            return Kind::None;
+        return S_ISDIR(st.st_mode) ? Kind::Folder : Kind::File;
     }
 
   private:
-    using Listing = std::unordered_map<std::string, std::string>; // name in upper case -> on disk
+    struct Listing {
+        bool bRead = false;
+        std::unordered_map<std::string, unsigned char> types; // name -> its type
+        std::unordered_map<std::string, std::string> folded;  // name in upper case -> name
+    };
+
+    const Listing& List(const std::string& dir) {
+        auto listed = m_folders.find(dir);
+        if (listed != m_folders.end())
+            return listed->second;
+        Listing& listing = m_folders[dir];
+        const std::unique_ptr<DIR, int (*)(DIR*)> stream(opendir(dir.c_str()), closedir);
+        listing.bRead = stream != nullptr;
+        std::vector<std::string> names;
+        while (const dirent* entry = stream ? readdir(stream.get()) : nullptr) {
+            names.push_back(entry->d_name);
+            listing.types.emplace(entry->d_name, entry->d_type);
+        }
+        std::sort(names.begin(), names.end());
+        for (const std::string& n : names)
+            listing.folded.emplace(FoldCase(n), n);
+        return listing;
+    }
+
     std::map<std::string, Listing> m_folders;
 };
 
@@ -414,11 +444,10 @@ class FolderNames {
 std::string FindPageFolder(const std::string& dir, const std::string& stem, FolderNames* pNames) {
     for (size_t i = 0; i < kFolderSuffixCount; ++i) {
         const std::string name = stem + kFolderSuffixes[i];
-        struct stat st;
-        if (stat((dir + "/" + name).c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        if (pNames->KindOf(dir, name) == FolderNames::Kind::Folder)
             return name;
         const std::string found = pNames->Find(dir, name);
-        if (!found.empty() && stat((dir + "/" + found).c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        if (!found.empty() && pNames->KindOf(dir, found) == FolderNames::Kind::Folder)
             return found;
     }
     return stem + kFolderSuffixes[0];
