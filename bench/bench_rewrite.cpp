@@ -117,7 +117,8 @@ void BM_CheckPage(benchmark::State& state) {
     char dir[] = "/tmp/bench-check-XXXXXX";
     if (!mkdtemp(dir))
         return state.SkipWithError("no folder");
-    const std::string path = std::string(dir) + "/page.htm", folder = std::string(dir) + "/page_files";
+    const std::string path = std::string(dir) + "/page.htm",
+                      folder = std::string(dir) + "/page_files";
     FILE* f = std::fopen(path.c_str(), "wb");
     const bool bWritten = f && std::fwrite(page.data(), 1, page.size(), f) == page.size();
     if (f)
@@ -133,7 +134,10 @@ void BM_CheckPage(benchmark::State& state) {
     rmdir(folder.c_str());
     rmdir(dir);
 }
-BENCHMARK(BM_CheckPage)->ArgName("page")->DenseRange(0, kHostileCount - 1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CheckPage)
+    ->ArgName("page")
+    ->DenseRange(0, kHostileCount - 1)
+    ->Unit(benchmark::kMillisecond);
 
 void BM_RewriteHostile(benchmark::State& state) {
     const std::string& page = HostilePage(size_t(state.range(0)));
@@ -143,7 +147,10 @@ void BM_RewriteHostile(benchmark::State& state) {
     }
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(page.size()));
 }
-BENCHMARK(BM_RewriteHostile)->ArgName("page")->DenseRange(0, kHostileCount - 1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RewriteHostile)
+    ->ArgName("page")
+    ->DenseRange(0, kHostileCount - 1)
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -3,8 +3,9 @@
 
 #include <cstring>
 
-// u8 literals: UTF-8 whatever the compiler's execution charset (the Windows
-// build's string literals are Windows-1251).
+// Letters that are not ASCII are written as octal escapes of their UTF-8
+// bytes, whatever the compiler's execution charset (the Windows build's
+// string literals are Windows-1251).
 const char* const kFolderSuffixes[] = {
     "_files",          // English and Russian browsers; some browsers in every language
     ".files",          // a word processor's web page
@@ -23,7 +24,7 @@ const char* const kFolderSuffixes[] = {
     "_ficheiros",      // Portuguese (Portugal)
     "_fitxers",        // Catalan
     "_fitxategiak",    // Basque
-    u8"_súbory",       // Slovak
+    "_s\303\272bory",  // Slovak
     "_datoteke",       // Slovenian, Croatian
     "_failid",         // Estonian
     "_faili",          // Latvian
@@ -31,9 +32,9 @@ const char* const kFolderSuffixes[] = {
     "_failai",         // Lithuanian
     "_bylos",          // Lithuanian, in the table of the Windows shell
     "_fajlovi",        // Serbian
-    u8"_fișiere",      // Romanian, s with comma below
-    u8"_fişiere",      // Romanian, s with cedilla
-    u8"_αρχεία",       // Greek
+    "_fi\310\231iere", // Romanian, s with comma below
+    "_fi\305\237iere", // Romanian, s with cedilla
+    "_\316\261\317\201\317\207\316\265\316\257\316\261", // Greek
 };
 const size_t kFolderSuffixCount = sizeof kFolderSuffixes / sizeof kFolderSuffixes[0];
 

@@ -61,9 +61,9 @@ bool IsAddressDelimiter(char c) {
 // address, in which an escaped blank belongs to the name.
 bool IsOneAddressAttribute(const char* p, int32_t cb) {
     static const char* const kNames[] = {
-        "src",    "href",     "background", "poster",   "data",   "action",
-        "cite",   "longdesc", "codebase",   "formaction", "icon", "manifest",
-        "lowsrc", "dynsrc",   "usemap",     "classid",  "xlink:href",
+        "src",    "href",     "background", "poster",     "data",       "action",
+        "cite",   "longdesc", "codebase",   "formaction", "icon",       "manifest",
+        "lowsrc", "dynsrc",   "usemap",     "classid",    "xlink:href",
     };
     for (const char* name : kNames) {
         if (EqualsNoCase(p, cb, name))
@@ -185,8 +185,8 @@ int RepairStretch(const char* lo, const char* open, const char* close, PageChars
     const bool bOneAddress = IsOneAddressAttribute(name, cbName);
     const EscapeRules rules = {bOneAddress ? kKeptEscapes : kKeptInLists, false};
     bool bRun;
-    if ((bOneAddress && IsAddressElsewhere(p, cb)) || MustStayWhole(p, close, rules.pszKeep, &bRun) ||
-        !bRun)
+    if ((bOneAddress && IsAddressElsewhere(p, cb)) ||
+        MustStayWhole(p, close, rules.pszKeep, &bRun) || !bRun)
         return 0;
 
     // The stretch up to and including the opening quote, then the stretch

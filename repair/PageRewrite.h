@@ -84,5 +84,4 @@ PageRepair RewriteSavedPageInto(const char* pPage, int32_t cbPage, PageSink* pSi
 // new page, pOut->used bytes; its data is null for an empty page. The caller
 // frees pOut->data. Otherwise *pOut is left empty.
 PageRepair RewriteSavedPage(const char* pPage, int32_t cbPage, GrowBuf* pOut,
-                            int32_t* pcRepaired = nullptr,
-                            const char* pszFolderSuffix = "_files");
+                            int32_t* pcRepaired = nullptr, const char* pszFolderSuffix = "_files");

@@ -39,17 +39,26 @@ PageCharset CharsetOfLabel(const char* p, int32_t cb) {
         const char* label;
         PageCharset charset;
     } kLabels[] = {
-        {"utf-8", PageCharset::Utf8},           {"utf8", PageCharset::Utf8},
-        {"unicode-1-1-utf-8", PageCharset::Utf8}, {"unicode11utf8", PageCharset::Utf8},
-        {"unicode20utf8", PageCharset::Utf8},   {"x-unicode20utf8", PageCharset::Utf8},
+        {"utf-8", PageCharset::Utf8},
+        {"utf8", PageCharset::Utf8},
+        {"unicode-1-1-utf-8", PageCharset::Utf8},
+        {"unicode11utf8", PageCharset::Utf8},
+        {"unicode20utf8", PageCharset::Utf8},
+        {"x-unicode20utf8", PageCharset::Utf8},
         // A meta cannot declare UTF-16 (the page would hold zero bytes):
         // browsers read UTF-8 instead.
-        {"utf-16", PageCharset::Utf8},          {"utf-16le", PageCharset::Utf8},
-        {"utf-16be", PageCharset::Utf8},        {"unicode", PageCharset::Utf8},
-        {"koi8-r", PageCharset::Koi8r},         {"koi8_r", PageCharset::Koi8r},
-        {"koi8", PageCharset::Koi8r},           {"koi", PageCharset::Koi8r},
-        {"cskoi8r", PageCharset::Koi8r},        {"windows-1251", PageCharset::Cp1251},
-        {"cp1251", PageCharset::Cp1251},        {"x-cp1251", PageCharset::Cp1251},
+        {"utf-16", PageCharset::Utf8},
+        {"utf-16le", PageCharset::Utf8},
+        {"utf-16be", PageCharset::Utf8},
+        {"unicode", PageCharset::Utf8},
+        {"koi8-r", PageCharset::Koi8r},
+        {"koi8_r", PageCharset::Koi8r},
+        {"koi8", PageCharset::Koi8r},
+        {"koi", PageCharset::Koi8r},
+        {"cskoi8r", PageCharset::Koi8r},
+        {"windows-1251", PageCharset::Cp1251},
+        {"cp1251", PageCharset::Cp1251},
+        {"x-cp1251", PageCharset::Cp1251},
     };
     for (const auto& l : kLabels) {
         if (EqualsNoCase(p, cb, l.label))
@@ -102,8 +111,8 @@ const char* DeclarationEnd(const char* pPage, const char* end) {
 // Cyrillic letters, Ё and ё, the no-break space, ©, the degree sign and the
 // middle dot. Win1251ToKoi8 maps the other bytes to other characters.
 bool HasKoi8Counterpart(unsigned char b) {
-    return b < 0x80 || b >= 0xC0 || b == 0xA0 || b == 0xA8 || b == 0xA9 || b == 0xB0 ||
-           b == 0xB7 || b == 0xB8;
+    return b < 0x80 || b >= 0xC0 || b == 0xA0 || b == 0xA8 || b == 0xA9 || b == 0xB0 || b == 0xB7 ||
+           b == 0xB8;
 }
 
 // The Windows-1251 byte of a character, or -1 (control characters of the
@@ -195,7 +204,8 @@ bool NextMarkupAttribute(const char** pp, const char* end, MarkupAttribute* pAtt
         while (q < end && IsHtmlBlank(*q))
             ++q;
         if (q < end && (*q == '"' || *q == '\'')) {
-            const char* close = static_cast<const char*>(std::memchr(q + 1, *q, size_t(end - q - 1)));
+            const char* close =
+                static_cast<const char*>(std::memchr(q + 1, *q, size_t(end - q - 1)));
             pAttr->pValue = q + 1;
             p = close ? close : end;
             pAttr->cbValue = int32_t(p - pAttr->pValue);
@@ -375,7 +385,8 @@ int32_t SpellRunIn(PageCharset charset, char* psz, int32_t cb) {
         for (int32_t k = 1; k < len; ++k)
             cp = cp << 6 | (s[i + k] & 0x3F);
         const int b = Cp1251ByteOf(cp);
-        if (b < 0 || (charset == PageCharset::Koi8r && !HasKoi8Counterpart(static_cast<unsigned char>(b))))
+        if (b < 0 ||
+            (charset == PageCharset::Koi8r && !HasKoi8Counterpart(static_cast<unsigned char>(b))))
             return -1;
         psz[n++] = char(b);
         i += len;

@@ -104,8 +104,8 @@ RunSpelling SpellingOfRun(const char* pBytes, int32_t cb);
 // 3 * cb + 1 bytes. Returns the new length, or -1 when the run cannot be
 // written in that charset and must stay escaped: a character the charset
 // lacks, UTF-8 on a page of an unknown charset (Other), which cannot be
-// known to hold it, or a conversion that failed. ASCII stays as it is. An ANSI run is converted to UTF-8
-// (through the system's code page), translated to KOI8-R (where each byte
-// has a KOI8-R letter or sign), or kept as its bytes on a Windows-1251 page
-// and on any other (the system's code page is taken to be the page's).
+// known to hold it, or a conversion that failed. ASCII stays as it is. An ANSI run is converted to
+// UTF-8 (through the system's code page), translated to KOI8-R (where each byte has a KOI8-R letter
+// or sign), or kept as its bytes on a Windows-1251 page and on any other (the system's code page is
+// taken to be the page's).
 int32_t SpellRunIn(PageCharset charset, char* psz, int32_t cb);

@@ -23,7 +23,8 @@ struct FolderProbe {
 
 bool IsPageFolder(const char* pszSuffix, void* context) {
     auto* probe = static_cast<FolderProbe*>(context);
-    if (WidenFolderSuffix(pszSuffix, probe->szFolder + probe->nStem, kArcBufSize - probe->nStem) < 0)
+    wchar_t* pszAfterStem = probe->szFolder + probe->nStem;
+    if (WidenFolderSuffix(pszSuffix, pszAfterStem, kArcBufSize - probe->nStem) < 0)
         return false;
     const DWORD dwAttrs = GetFileAttributesW(probe->szFolder);
     return dwAttrs != INVALID_FILE_ATTRIBUTES && (dwAttrs & FILE_ATTRIBUTE_DIRECTORY);

@@ -27,8 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const size_t head = first == std::string::npos ? size : first;
         const size_t tail = last == std::string::npos ? 0 : size - last;
         ok = ok && (result == PageRepair::Unchanged || result == PageRepair::Rewritten) &&
-             got.size() <= in.size() &&
-             (result != PageRepair::Unchanged || got == in) &&
+             got.size() <= in.size() && (result != PageRepair::Unchanged || got == in) &&
              (in.find("_files") != std::string::npos || result == PageRepair::Unchanged) &&
              got.compare(0, head, in, 0, head) == 0 && got.size() >= tail &&
              got.compare(got.size() - tail, tail, in, size - tail, tail) == 0;

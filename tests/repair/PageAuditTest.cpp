@@ -18,7 +18,8 @@ namespace {
 const std::string kKoi8 =
     "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=koi8-r\"></head>";
 const std::string kUtf8 = "<meta charset=utf-8></head>";
-const std::string kCp1251 = "<META CONTENT='text/html; charset=windows-1251' HTTP-EQUIV=content-type>";
+const std::string kCp1251 =
+    "<META CONTENT='text/html; charset=windows-1251' HTTP-EQUIV=content-type>";
 
 struct Row {
     const char* what;
@@ -38,43 +39,49 @@ const Row kRows[] = {
      "<img SrcSet=\"f/a.png 1x,f/b,c.png 2x , ./f/c.png,\">"
      "<p STYLE=\"background:url(  f/d.png  ) ; x: URL('f/e.png?v=2')\">"
      "<style>p{background:url(\"./x/../f/g.png#x\")} q{background:url(f/h.png</style>",
-     {"f/a.png -> f/a.png", "f/b,c.png -> f/b,c.png", "./f/c.png -> f/c.png",
-      "f/d.png -> f/d.png", "f/e.png?v=2 -> f/e.png", "./x/../f/g.png#x -> f/g.png"}},
+     {"f/a.png -> f/a.png", "f/b,c.png -> f/b,c.png", "./f/c.png -> f/c.png", "f/d.png -> f/d.png",
+      "f/e.png?v=2 -> f/e.png", "./x/../f/g.png#x -> f/g.png"}},
     {"character references read before the fragment is cut, with or without ';'; blanks "
      "around the address and new lines in it dropped; backslashes as slashes",
      "<a href=\" f/a&amp;b&#38;c&#x26;d&#65;e&lt;&zz;.png\"><a href=\"f\\h&#x41d.png\">"
      "<img src=\"f/z&#0;&#128;\n.png\">",
      {" f/a&amp;b&#38;c&#x26;d&#65;e&lt;&zz;.png -> f/a&b&c&dAe<&zz;.png",
-      "f\\h&#x41d.png -> f/h\xD0\x9D.png", "f/z&#0;&#128;\n.png -> f/z\xEF\xBF\xBD\xE2\x82\xAC.png"}},
+      "f\\h&#x41d.png -> f/h\xD0\x9D.png",
+      "f/z&#0;&#128;\n.png -> f/z\xEF\xBF\xBD\xE2\x82\xAC.png"}},
     {"escapes in either case; the whole path's bytes as UTF-8 when they form it, else as "
      "Windows-1251; the folder's name in any letter case, read from the escapes' runs",
      "<img src=\"f/%d0%90%20%C0%E1.png\"><img src=\"f/%D0%90-%C0.png\"><img src=\"F/%c3%bc.png\">"
      "<img src=\"%66/x.png\">",
      {"f/%d0%90%20%C0%E1.png -> f/\xD0\xA0\xD1\x92 \xD0\x90\xD0\xB1.png",
-      "f/%D0%90-%C0.png -> f/\xD0\xA0\xD1\x92-\xD0\x90.png",
-      "F/%c3%bc.png -> F/\xC3\xBC.png", "%66/x.png -> f/x.png"}},
+      "f/%D0%90-%C0.png -> f/\xD0\xA0\xD1\x92-\xD0\x90.png", "F/%c3%bc.png -> F/\xC3\xBC.png",
+      "%66/x.png -> f/x.png"}},
     {"a page declaring windows-1251 (content first, no </head>): its letters in it, C5 B8 "
      "read as two letters, not as UTF-8",
-     kCp1251 + "<img src=\"f/\xC5\xB8.png\">", {"f/\xD0\x95\xD1\x91.png -> f/\xD0\x95\xD1\x91.png"}},
+     kCp1251 + "<img src=\"f/\xC5\xB8.png\">",
+     {"f/\xD0\x95\xD1\x91.png -> f/\xD0\x95\xD1\x91.png"}},
     {"a KOI8-R page: its letters in KOI8-R (A3 is a letter); beside an escape of "
      "Windows-1251, not UTF-8 as a whole",
      kKoi8 + "<img src=\"f/\xA3.png\"><img src=\"f/\xC1%C0.png\">",
-     {"f/\xD1\x91.png -> f/\xD1\x91.png",
-      "f/\xD0\xB0%C0.png -> f/\xD0\xA0\xC2\xB0\xD0\x90.png"}},
+     {"f/\xD1\x91.png -> f/\xD1\x91.png", "f/\xD0\xB0%C0.png -> f/\xD0\xA0\xC2\xB0\xD0\x90.png"}},
     {"a UTF-8 page: a byte that starts no character read as U+FFFD, as a browser does",
      kUtf8 + "<img src=\"f/\xD0\x90%20\xC0.png\">",
      {"f/\xD0\x90%20\xEF\xBF\xBD.png -> f/\xD0\x90 \xEF\xBF\xBD.png"}},
     {"a page that declares nothing and is UTF-8 is read as UTF-8",
-     "<title>\xD0\xAF</title><img src=\"f/\xD0\x90.png\">", {"f/\xD0\x90.png -> f/\xD0\x90.png"}},
+     "<title>\xD0\xAF</title><img src=\"f/\xD0\x90.png\">",
+     {"f/\xD0\x90.png -> f/\xD0\x90.png"}},
     {"addresses with a scheme or a host, or from the root, lead elsewhere",
      "<a href=\"http://e.com/f/a\"><a href=\"//e.com/f/b\"><a href=\"C:\\f\\c\">"
-     "<a href=\"\\f\\d\"><a href=\"/f/e\">", {}},
-    {"a relative <base> goes before every reference", "<base href=\"f/x.htm\"><img src=\"a.png\">",
+     "<a href=\"\\f\\d\"><a href=\"/f/e\">",
+     {}},
+    {"a relative <base> goes before every reference",
+     "<base href=\"f/x.htm\"><img src=\"a.png\">",
      {"a.png -> f/a.png"}},
     {"under a <base> with a host nothing leads into the folder",
-     "<img src=\"f/a.png\"><BASE HREF=\"//e.com/\">", {}},
+     "<img src=\"f/a.png\"><BASE HREF=\"//e.com/\">",
+     {}},
     {"the page ends right after a quoted value, and in an unquoted one",
-     "<a href='f/last.png'", {"f/last.png -> f/last.png"}},
+     "<a href='f/last.png'",
+     {"f/last.png -> f/last.png"}},
     {"", "<img src=f/end.png", {"f/end.png -> f/end.png"}},
 };
 
@@ -100,8 +107,9 @@ TEST(AuditPageFile, Utf16PageAndNamesInAnyCase) {
     fs::create_directories(dir + "/INDEX_Files/Sub");
     std::ofstream(dir + "/INDEX_Files/Sub/\xD0\xAF.png") << "x";
     std::ofstream(dir + "/INDEX_Files/a.png") << "x";
-    const std::u16string text = u"<img src=\"index_files/sub/\u044F.png\"><img src=\"Index_Files/"
-                                u"a.png\"><img src=\"index_files/none.png\"><img src=\"\U0001F600\">";
+    const std::u16string text =
+        u"<img src=\"index_files/sub/\u044F.png\"><img src=\"Index_Files/"
+        u"a.png\"><img src=\"index_files/none.png\"><img src=\"\U0001F600\">";
     std::string page = "\xFF\xFE";
     for (const char16_t u : text)
         page += {char(u & 0xFF), char(u >> 8)};

@@ -124,8 +124,8 @@ std::string ReadCharacterReferences(const std::string& s) {
     static const struct {
         const char* name;
         uint32_t cp;
-    } kNamed[] = {{"&amp;", '&'},  {"&quot;", '"'}, {"&apos;", '\''},
-                  {"&lt;", '<'},   {"&gt;", '>'},   {"&nbsp;", 0xA0}};
+    } kNamed[] = {{"&amp;", '&'}, {"&quot;", '"'}, {"&apos;", '\''},
+                  {"&lt;", '<'},  {"&gt;", '>'},   {"&nbsp;", 0xA0}};
     static const uint16_t kCp1252[32] = {
         0x20AC, 0x81,   0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
         0x2039, 0x0152, 0x8D,   0x017D, 0x8F,   0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
@@ -152,10 +152,10 @@ std::string ReadCharacterReferences(const std::string& s) {
             uint32_t cp = 0;
             for (int d; j < s.size(); ++j) {
                 const char c = s[j];
-                d = c >= '0' && c <= '9'               ? c - '0'
-                    : bHex && c >= 'a' && c <= 'f'     ? c - 'a' + 10
-                    : bHex && c >= 'A' && c <= 'F'     ? c - 'A' + 10
-                                                       : -1;
+                d = c >= '0' && c <= '9'           ? c - '0'
+                    : bHex && c >= 'a' && c <= 'f' ? c - 'a' + 10
+                    : bHex && c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                   : -1;
                 if (d < 0)
                     break;
                 cp = std::min<uint32_t>(cp * (bHex ? 16 : 10) + uint32_t(d), 0x110000);
@@ -333,8 +333,8 @@ void TakeUrls(const ReferenceReader& reader, const char* p, const char* end,
             ++p;
         const char close = p < end && (*p == '"' || *p == '\'') ? *p++ : ')';
         bool& bNone = bNoClose[close == ')' ? 0 : close == '"' ? 1 : 2];
-        const char* c = bNone ? nullptr
-                              : static_cast<const char*>(std::memchr(p, close, size_t(end - p)));
+        const char* c =
+            bNone ? nullptr : static_cast<const char*>(std::memchr(p, close, size_t(end - p)));
         if (!c) {
             bNone = true;
             continue;
@@ -455,8 +455,8 @@ std::string FindPageFolder(const std::string& dir, const std::string& stem, Fold
 
 // A page that starts with a UTF-16 byte-order mark (FF FE, FE FF).
 bool IsUtf16(const std::string& page) {
-    return page.size() >= 2 && ((page[0] == '\xFF' && page[1] == '\xFE') ||
-                                (page[0] == '\xFE' && page[1] == '\xFF'));
+    return page.size() >= 2 &&
+           ((page[0] == '\xFF' && page[1] == '\xFE') || (page[0] == '\xFE' && page[1] == '\xFF'));
 }
 
 // A UTF-16 page as UTF-8 behind a UTF-8 byte-order mark, by which its
@@ -464,7 +464,8 @@ bool IsUtf16(const std::string& page) {
 std::string Utf16ToUtf8(const std::string& page) {
     const bool bBig = page[0] == '\xFE';
     auto unit = [&](size_t i) {
-        const unsigned a = static_cast<unsigned char>(page[i]), b = static_cast<unsigned char>(page[i + 1]);
+        const unsigned a = static_cast<unsigned char>(page[i]),
+                       b = static_cast<unsigned char>(page[i + 1]);
         return bBig ? a << 8 | b : b << 8 | a;
     };
     std::string out = "\xEF\xBB\xBF";
@@ -561,7 +562,8 @@ PageAudit AuditPageFile(const std::string& path) {
         audit.skipped = "holds a zero byte";
         return audit;
     }
-    for (const FolderReference& ref : FindFolderReferences(page.data(), page.size(), audit.folder)) {
+    for (const FolderReference& ref :
+         FindFolderReferences(page.data(), page.size(), audit.folder)) {
         ++audit.cReferences;
         std::string onDisk;
         switch (names.Open(dir, ref.path, &onDisk)) {

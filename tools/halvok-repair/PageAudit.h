@@ -40,9 +40,9 @@ struct PageAudit {
     // The references that open only where names ignore letter case (as
     // Windows opens them), each with the path of its file as on disk.
     std::vector<std::pair<std::string, std::string>> caseBlind;
-    size_t cReferences = 0;           // references into the folder
-    std::string skipped;              // why the page was not checked; empty when it was
-    bool bFailed = false;             // skipped for a failure: the page could not be read
+    size_t cReferences = 0; // references into the folder
+    std::string skipped;    // why the page was not checked; empty when it was
+    bool bFailed = false;   // skipped for a failure: the page could not be read
 };
 
 // Reads the page at path (changing nothing, not even its access time where
