@@ -3,9 +3,9 @@
 
 #include "repair/Codecs.h"
 
+#include <cstdlib>
 #include <cstring>
-#include <string>
-#include <utility>
+#include <memory>
 
 namespace {
 
@@ -121,21 +121,37 @@ class SuffixSearch {
   public:
     SuffixSearch(const char* pszSuffix, PageCharset charset, const char* pPage, const char* end)
         : m_end(end) {
-        const std::string suffix(pszSuffix);
-        std::string raw(3 * suffix.size() + 1, '\0'), escaped;
-        std::memcpy(&raw[0], suffix.c_str(), suffix.size() + 1);
-        const int32_t cbRaw = SpellRunIn(charset, &raw[0], int32_t(suffix.size()));
-        if (cbRaw > 0)
-            Add(raw.substr(0, size_t(cbRaw)), pPage);
-        for (const unsigned char c : suffix) {
-            static const char kHex[] = "0123456789ABCDEF";
-            if (c < 0x80)
-                escaped += char(c);
-            else
-                escaped += {'%', kHex[c >> 4], kHex[c & 15]};
+        const size_t cb = std::strlen(pszSuffix);
+        bool bAscii = true;
+        for (size_t i = 0; i < cb; ++i)
+            bAscii = bAscii && static_cast<unsigned char>(pszSuffix[i]) < 0x80;
+        // Room for the suffix in the page's charset (3 * cb + 1 bytes, as
+        // SpellRunIn needs) and for its escapes; without it, as it is given.
+        if (!bAscii)
+            m_block.reset(static_cast<char*>(std::malloc(6 * cb + 1)));
+        if (!m_block) {
+            Add(pszSuffix, cb, pPage);
+            return;
         }
-        if (escaped != suffix)
-            Add(escaped, pPage);
+        char* raw = m_block.get();
+        std::memcpy(raw, pszSuffix, cb + 1);
+        const int32_t cbRaw = SpellRunIn(charset, raw, int32_t(cb));
+        if (cbRaw > 0)
+            Add(raw, size_t(cbRaw), pPage);
+        char* escaped = raw + 3 * cb + 1;
+        size_t cbEscaped = 0;
+        for (size_t i = 0; i < cb; ++i) {
+            static const char kHex[] = "0123456789ABCDEF";
+            const unsigned char c = static_cast<unsigned char>(pszSuffix[i]);
+            if (c < 0x80) {
+                escaped[cbEscaped++] = char(c);
+            } else {
+                escaped[cbEscaped++] = '%';
+                escaped[cbEscaped++] = kHex[c >> 4];
+                escaped[cbEscaped++] = kHex[c & 15];
+            }
+        }
+        Add(escaped, cbEscaped, pPage);
     }
 
     // The first spelling at or after p, or null; *pcb gets its length.
@@ -144,28 +160,33 @@ class SuffixSearch {
         for (int i = 0; i < m_count; ++i) {
             Spelling& s = m_spellings[i];
             if (s.hit && s.hit < p)
-                s.hit = FindBytes(p, m_end, s.text.data(), s.text.size());
+                s.hit = FindBytes(p, m_end, s.text, s.cb);
             if (s.hit && (!first || s.hit < first)) {
                 first = s.hit;
-                *pcb = int32_t(s.text.size());
+                *pcb = int32_t(s.cb);
             }
         }
         return first;
     }
 
   private:
-    void Add(std::string text, const char* pPage) {
+    void Add(const char* text, size_t cb, const char* pPage) {
+        if (cb == 0)
+            return;
         Spelling& s = m_spellings[m_count++];
-        s.text = std::move(text);
-        s.hit = FindBytes(pPage, m_end, s.text.data(), s.text.size());
+        s.text = text;
+        s.cb = cb;
+        s.hit = FindBytes(pPage, m_end, text, cb);
     }
 
     struct Spelling {
-        std::string text;
-        const char* hit = nullptr; // its next place; null when there is none
+        const char* text;
+        size_t cb;
+        const char* hit; // its next place; null when there is none
     };
     const char* const m_end;
-    Spelling m_spellings[2];
+    std::unique_ptr<char, MallocDeleter> m_block;
+    Spelling m_spellings[2] = {};
     int m_count = 0;
 };
 

@@ -98,20 +98,28 @@ const uint16_t kKoi8High[128] = {
 // The page's own bytes as UTF-8, read in its charset: a page that declares
 // no charset known here is read in Windows-1251, the fallback of a browser
 // on a Russian system; on a UTF-8 page a byte that starts no character is
-// read as U+FFFD, as a browser reads it.
+// read as U+FFFD, and so is a zero byte on any page, as a browser reads them.
 std::string LettersToUtf8(const char* p, size_t cb, PageCharset charset) {
-    const std::string s(p, cb);
     std::string out;
     if (charset == PageCharset::Utf8) {
+        const std::string s(p, cb);
         for (size_t i = 0, len; i < s.size(); i += len) {
             const int32_t cp = DecodeUtf8(s, i, &len);
-            AppendUtf8(&out, cp < 0 ? 0xFFFD : uint32_t(cp));
+            AppendUtf8(&out, cp <= 0 ? 0xFFFD : uint32_t(cp));
         }
     } else if (charset == PageCharset::Koi8r) {
-        for (const unsigned char b : s)
-            AppendUtf8(&out, b < 0x80 ? b : kKoi8High[b - 0x80]);
+        for (size_t i = 0; i < cb; ++i) {
+            const unsigned char b = static_cast<unsigned char>(p[i]);
+            AppendUtf8(&out, b == 0 ? 0xFFFD : b < 0x80 ? b : kKoi8High[b - 0x80]);
+        }
     } else {
-        out = Cp1251ToUtf8(s);
+        for (const char* end = p + cb; p < end;) {
+            const char* zero = static_cast<const char*>(std::memchr(p, 0, size_t(end - p)));
+            out += Cp1251ToUtf8(std::string(p, zero ? zero : end));
+            if (zero)
+                AppendUtf8(&out, 0xFFFD);
+            p = zero ? zero + 1 : end;
+        }
     }
     return out;
 }
