@@ -462,9 +462,8 @@ std::string FindPageFolder(const std::string& dir, const std::string& stem, Fold
 }
 
 // A page that starts with a UTF-16 byte-order mark (FF FE, FE FF).
-bool IsUtf16(const std::string& page) {
-    return page.size() >= 2 &&
-           ((page[0] == '\xFF' && page[1] == '\xFE') || (page[0] == '\xFE' && page[1] == '\xFF'));
+bool IsUtf16(const char* p, size_t cb) {
+    return cb >= 2 && ((p[0] == '\xFF' && p[1] == '\xFE') || (p[0] == '\xFE' && p[1] == '\xFF'));
 }
 
 // A UTF-16 page as UTF-8 behind a UTF-8 byte-order mark, by which its
@@ -495,6 +494,10 @@ std::string Utf16ToUtf8(const std::string& page) {
 
 std::vector<FolderReference> FindFolderReferences(const char* pPage, size_t cbPage,
                                                   const std::string& folder) {
+    if (IsUtf16(pPage, cbPage)) {
+        const std::string utf8 = Utf16ToUtf8(std::string(pPage, cbPage));
+        return FindFolderReferences(utf8.data(), utf8.size(), folder);
+    }
     const int32_t cb = int32_t(cbPage > INT32_MAX ? INT32_MAX : cbPage);
     const char* const end = pPage + cb;
     ReferenceReader reader(DetectPageCharset(pPage, cb), folder);
@@ -564,9 +567,7 @@ PageAudit AuditPageFile(const std::string& path) {
         audit.bFailed = true;
         return audit;
     }
-    if (IsUtf16(page))
-        page = Utf16ToUtf8(page);
-    if (page.find('\0') != std::string::npos) {
+    if (!IsUtf16(page.data(), page.size()) && page.find('\0') != std::string::npos) {
         audit.skipped = "holds a zero byte";
         return audit;
     }

@@ -15,7 +15,8 @@ struct FolderReference {
 
 // The page's references into the folder named folder (its name on disk,
 // UTF-8), in the order they stand in the page, in time linear in the page's
-// size. A reference is the value of an attribute of a tag (quoted or not;
+// size; a page in UTF-16 (with a byte-order mark) is read in UTF-16. A
+// reference is the value of an attribute of a tag (quoted or not;
 // each address of a srcset) or a url( ) of a style attribute or a <style>
 // element; text, comments and scripts hold none. It is read as a browser
 // reads it (repair/ReferenceReading.h gives the charset and the <base>):
@@ -50,7 +51,6 @@ struct PageAudit {
 // letter case as Windows does, and looks for the file of each reference
 // into it: a reference opens when its file exists and is not a folder,
 // each name in its path matched as it is or else ignoring letter case. A
-// page in UTF-16 (with a byte-order mark) is read in UTF-16. A page that
-// holds a zero byte otherwise, and a web archive (.mhtml), are skipped as
-// handled; one that cannot be read, as a failure.
+// page in UTF-16 is read in UTF-16; one that holds a zero byte otherwise, and a web archive
+// (.mhtml), are skipped as handled; one that cannot be read, as a failure.
 PageAudit AuditPageFile(const std::string& path);
