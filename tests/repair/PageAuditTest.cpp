@@ -35,8 +35,9 @@ struct Row {
 const Row kRows[] = {
     {"attributes of tags only, quoted either way or not at all, blanks around '=', names of "
      "any letters; not text, comments, scripts nor a url( ) in a title",
-     "<IMG data-Src2 = \"f/a.png\"><a xlink:href='f/b.png'><img src=f/c.png title=\"url(f/t)\">"
-     "<img alt=\"f\" src=\"g/f/x.png\"> f/text.png = \"f/no-tag.png\" 1 < 2 <img src=\"f/\">"
+     "<IMG data-Src2 = \"f/a.png\"><a xlink:href='f/b.png'> 1 < 2 <img src=f/c.png "
+     "title=\"url(f/t)\">"
+     "<img alt=\"f\" src=\"g/f/x.png\"> f/text.png = \"f/no-tag.png\" <img src=\"f/\">"
      "<!-- <img src=\"f/comment.png\"> --><script>x = \"<img src='f/script.png'>\"</script>",
      {"f/a.png -> f/a.png", "f/b.png -> f/b.png", "f/c.png -> f/c.png"}},
     {"each address of a srcset; a style's url( )s, quoted or not, in an attribute or an "
@@ -48,9 +49,9 @@ const Row kRows[] = {
       "f/e.png?v=2 -> f/e.png", "./x/../f/g.png#x -> f/g.png"}},
     {"character references read before the fragment is cut, with or without ';'; blanks "
      "around the address and new lines in it dropped; backslashes as slashes",
-     "<a href=\" f/a&amp;b&#38;c&#x26;d&#65;e&lt;&zz;&#X4a;.png\"><a href=\"f\\h&#x41d.png\">"
+     "<a href=\" f/a&amp;b&#38;c&#x26;d&#65;e&lt;&zz;&#X4A;.png\"><a href=\"f\\h&#x41d.png\">"
      "<img src=\"f/z&#0;&#128;\n.png\">",
-     {" f/a&amp;b&#38;c&#x26;d&#65;e&lt;&zz;&#X4a;.png -> f/a&b&c&dAe<&zz;J.png",
+     {" f/a&amp;b&#38;c&#x26;d&#65;e&lt;&zz;&#X4A;.png -> f/a&b&c&dAe<&zz;J.png",
       "f\\h&#x41d.png -> f/h\xD0\x9D.png",
       "f/z&#0;&#128;\n.png -> f/z\xEF\xBF\xBD\xE2\x82\xAC.png"}},
     {"escapes in either case; the whole path's bytes as UTF-8 when they form it, else as "
