@@ -1,6 +1,8 @@
 // halvok-repair --check's reading of a page: which of its references lead
 // into the folder "f", and the file a browser on a Russian Windows opens
 // for each.
+#include "repair/Codecs.h"
+#include "repair/GrowBuf.h"
 #include "tools/halvok-repair/PageAudit.h"
 
 #include <gtest/gtest.h>
@@ -57,10 +59,10 @@ const Row kRows[] = {
     {"escapes in either case; the whole path's bytes as UTF-8 when they form it, else as "
      "Windows-1251; the folder's name in any letter case, read from the escapes' runs",
      "<img src=\"f/%d0%90%20%C0%E1.png\"><img src=\"f/%D0%90-%C0.png\"><img src=\"F/%c3%bc.png\">"
-     "<img src=\"%66/x.png\">",
+     "<img src=\"%66/x%4G.png\">",
      {"f/%d0%90%20%C0%E1.png -> f/\xD0\xA0\xD1\x92 \xD0\x90\xD0\xB1.png",
       "f/%D0%90-%C0.png -> f/\xD0\xA0\xD1\x92-\xD0\x90.png", "F/%c3%bc.png -> F/\xC3\xBC.png",
-      "%66/x.png -> f/x.png"}},
+      "%66/x%4G.png -> f/x%4G.png"}},
     {"a page declaring windows-1251 (content first, no </head>): its letters in it, C5 B8 "
      "read as two letters, not as UTF-8",
      kCp1251 + "<img src=\"f/\xC5\xB8.png\">",
@@ -70,8 +72,9 @@ const Row kRows[] = {
      kKoi8 + "<img src=\"f/\xA3.png\"><img src=\"f/\xC1%C0.png\">",
      {"f/\xD1\x91.png -> f/\xD1\x91.png", "f/\xD0\xB0%C0.png -> f/\xD0\xA0\xC2\xB0\xD0\x90.png"}},
     {"a UTF-8 page: a byte that starts no character read as U+FFFD, as a browser does",
-     kUtf8 + "<img src=\"f/\xD0\x90%20\xC0\x80.png\">",
-     {"f/\xD0\x90%20\xEF\xBF\xBD\xEF\xBF\xBD.png -> f/\xD0\x90 \xEF\xBF\xBD\xEF\xBF\xBD.png"}},
+     kUtf8 + "<img src=\"f/\xE0\xA4\x85%20\xC0\x80.png\">",
+     {"f/\xE0\xA4\x85%20\xEF\xBF\xBD\xEF\xBF\xBD.png -> f/\xE0\xA4\x85 "
+      "\xEF\xBF\xBD\xEF\xBF\xBD.png"}},
     {"a page that declares nothing and is UTF-8 is read as UTF-8",
      "<title>\xD0\xAF</title><img src=\"f/\xD0\x90.png\">",
      {"f/\xD0\x90.png -> f/\xD0\x90.png"}},
@@ -106,6 +109,21 @@ TEST(FolderReferences, AsABrowserResolvesThem) {
             got.push_back(ref.text + " -> " + ref.path);
         EXPECT_EQ(row.paths, got) << row.what;
     }
+}
+
+// Each letter of a KOI8-R page read as the one of Windows-1251 that the
+// repair's table translates to it.
+TEST(FolderReferences, KoiLettersAsTheRepairsTableWritesThem) {
+    std::string letters;
+    for (int b = 0xC0; b <= 0xFF; ++b)
+        letters += char(b);
+    letters += "\xA8\xB8";
+    const std::unique_ptr<char, MallocDeleter> utf8(AnsiToUtf8(letters.c_str()));
+    Win1251ToKoi8(&letters[0]);
+    const std::string page = kKoi8 + "<img src=\"f/" + letters + "\">";
+    const std::vector<FolderReference> refs = FindFolderReferences(page.data(), page.size(), "f");
+    ASSERT_EQ(1u, refs.size());
+    EXPECT_EQ(std::string("f/") + utf8.get(), refs[0].path);
 }
 
 } // namespace
