@@ -52,10 +52,16 @@ const Row kRows[] = {
     {"character references read before the fragment is cut, with or without ';'; blanks "
      "around the address and new lines in it dropped; backslashes as slashes",
      "<a href=\" f/a&amp;b&#38;c&#x26;d&#65;e&lt;&zz;&#X4A;.png\"><a href=\"f\\h&#x41d.png\">"
-     "<img src=\"f/z&#0;&#128;\n.png\">",
+     "<img src=\"f/z&#0;&#128;&#160;&#x110000;\n.png\">",
      {" f/a&amp;b&#38;c&#x26;d&#65;e&lt;&zz;&#X4A;.png -> f/a&b&c&dAe<&zz;J.png",
       "f\\h&#x41d.png -> f/h\xD0\x9D.png",
-      "f/z&#0;&#128;\n.png -> f/z\xEF\xBF\xBD\xE2\x82\xAC.png"}},
+      "f/z&#0;&#128;&#160;&#x110000;\n.png -> "
+      "f/z\xEF\xBF\xBD\xE2\x82\xAC\xC2\xA0\xEF\xBF\xBD.png"}},
+    {"a zero byte in a value reads as U+FFFD, as a browser reads it",
+     std::string("<img src=\"f/a\0b.png\">", 21),
+     {"f/a\xEF\xBF\xBD"
+      "b.png -> f/a\xEF\xBF\xBD"
+      "b.png"}},
     {"escapes in either case; the whole path's bytes as UTF-8 when they form it, else as "
      "Windows-1251; the folder's name in any letter case, read from the escapes' runs",
      "<img src=\"f/%d0%90%20%C0%E1.png\"><img src=\"f/%D0%90-%C0.png\"><img src=\"F/%c3%bc.png\">"
@@ -89,8 +95,8 @@ const Row kRows[] = {
      "<img src=\"f/a.png\"><BASE HREF=\"//e.com/\">",
      {}},
     {"a page in UTF-16: surrogate pairs joined, a lone one read as U+FFFD",
-     Utf16(u"<img src=\"f/\u044F\U0001F600.png\"><img src=f/\xD800>"),
-     {"f/\xD1\x8F\xF0\x9F\x98\x80.png -> f/\xD1\x8F\xF0\x9F\x98\x80.png",
+     Utf16(u"<img src=\"f/\u044F\U0001F642.png\"><img src=f/\xD800>"),
+     {"f/\xD1\x8F\xF0\x9F\x99\x82.png -> f/\xD1\x8F\xF0\x9F\x99\x82.png",
       "f/\xEF\xBF\xBD -> f/\xEF\xBF\xBD"}},
     {"the page ends right after a quoted value, and in an unquoted one",
      "<a href='f/last.png'",
