@@ -1,8 +1,9 @@
-// The saved-page rewrite: charset detection and reference repair.
+// The saved-page rewrite: the repair of the references into the page's folder.
 #include "repair/PageRewrite.h"
 
 #include "repair/Codecs.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -33,19 +34,6 @@ const char* FindQuoteBackward(const char* lo, const char* hi) {
     return nullptr;
 }
 
-bool EqualsIgnoreCase(const char* p, size_t len, const char* pszAscii) {
-    if (std::strlen(pszAscii) != len)
-        return false;
-    for (size_t i = 0; i < len; ++i) {
-        char c = p[i];
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-        if (c != pszAscii[i])
-            return false;
-    }
-    return true;
-}
-
 // Escapes that stay as written in a reference: decoded, a '"' would end the
 // attribute, a '#' start a fragment, a '?' a query, a '&' a character
 // reference ("x&copy.png" reads as the copyright sign), a '%' be decoded
@@ -55,57 +43,231 @@ const char kKeptEscapes[] = "\"#%&?\x7F"
                             "\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0A\x0B\x0C\x0D\x0E\x0F"
                             "\x10\x11\x12\x13\x14\x15\x16\x17\x18\x19\x1A\x1B\x1C\x1D\x1E\x1F";
 
-// What PercentDecode(ref, kKeptEscapes) would make of [p, end): whether it
-// decodes an escape (*pbEscape), and whether the reference must stay whole
-// (the result): one escape gives a zero byte, or a '%' starts no escape the
-// decoder takes, so that decoding around it could make a new escape of it
-// ("%%34%31" would become "%41", which the browser decodes once more).
-bool ScanEscapes(const char* p, const char* end, bool* pbEscape) {
-    *pbEscape = false;
+// Outside a value that holds one address, the escapes of the characters
+// that end or split a value (blanks, quotes, '=', '`'), an address in a
+// list or a style ('(', ')', ','), or that would make markup of text ('<',
+// '>') stay as written too.
+const char kKeptInLists[] = "\"#%&?\x7F"
+                            "\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0A\x0B\x0C\x0D\x0E\x0F"
+                            "\x10\x11\x12\x13\x14\x15\x16\x17\x18\x19\x1A\x1B\x1C\x1D\x1E\x1F"
+                            " '=`(),<>";
+
+// Characters that end an address in a list, a style or a script.
+bool IsAddressDelimiter(char c) {
+    return IsHtmlBlank(c) || c == ',' || c == '(' || c == ')' || c == '\'' || c == '=' || c == ';';
+}
+
+// Whether the attribute's double-quoted value is read by browsers as one
+// address, in which an escaped blank belongs to the name.
+bool IsOneAddressAttribute(const char* p, int32_t cb) {
+    static const char* const kNames[] = {
+        "src",    "href",     "background", "poster",     "data",       "action",
+        "cite",   "longdesc", "codebase",   "formaction", "icon",       "manifest",
+        "lowsrc", "dynsrc",   "usemap",     "classid",    "xlink:href",
+    };
+    for (const char* name : kNames) {
+        if (EqualsNoCase(p, cb, name))
+            return true;
+    }
+    return false;
+}
+
+// The name of the attribute whose value the double quote at pOpen opens:
+// the name before an '=' and blanks; cb 0 when the quote opens no
+// attribute's value. Never looks below lo.
+void AttributeBefore(const char* lo, const char* pOpen, const char** ppName, int32_t* pcbName) {
+    const char* q = pOpen;
+    while (q > lo && IsHtmlBlank(q[-1]))
+        --q;
+    *pcbName = 0;
+    if (q == lo || q[-1] != '=')
+        return;
+    --q;
+    while (q > lo && IsHtmlBlank(q[-1]))
+        --q;
+    const char* nameEnd = q;
+    while (q > lo && !IsHtmlBlank(q[-1]) && q[-1] != '"' && q[-1] != '\'' && q[-1] != '<' &&
+           q[-1] != '>' && q[-1] != '/' && q[-1] != '=')
+        --q;
+    *ppName = q;
+    *pcbName = int32_t(nameEnd - q);
+}
+
+// Whether the stretch [p, end) must stay whole: a '%' starts no escape the
+// repair decodes (two upper-case hex digits inside the stretch), so that
+// decoding around it could make a new escape of it ("%%34%31" would become
+// "%41", which the browser decodes once more), or an escape is %00, which
+// would end the text. *pbRun: whether it holds an escape to decode.
+bool MustStayWhole(const char* p, const char* end, const char* pszKeep, bool* pbRun) {
+    *pbRun = false;
     for (; p < end; ++p) {
         if (*p != '%')
             continue;
-        // Both digits must lie inside the reference; 0 stands for no escape
-        // as for %00: the reference stays whole either way.
+        // 0 stands for no escape, as for %00: the stretch stays whole either way.
         const int32_t value = end - p < 3 ? 0 : HexPairValue(p + 1);
         if (value <= 0)
             return true;
-        *pbEscape = *pbEscape || !IsKeptEscape(kKeptEscapes, value);
+        *pbRun = *pbRun || !IsKeptEscape(pszKeep, value);
         p += 2;
     }
     return false;
 }
 
-} // namespace
+// The spellings under which the page names its folder's suffix: the suffix
+// itself as the page's charset writes it, and its UTF-8 escapes (upper-case
+// digits) when it is not ASCII. Each is searched once from each place
+// onwards, so the search stays linear in the page's size.
+class SuffixSearch {
+  public:
+    SuffixSearch(const char* pszSuffix, PageCharset charset, const char* pPage, const char* end)
+        : m_end(end) {
+        const size_t cb = std::strlen(pszSuffix);
+        bool bAscii = true;
+        for (size_t i = 0; i < cb; ++i)
+            bAscii = bAscii && static_cast<unsigned char>(pszSuffix[i]) < 0x80;
+        // Room for the suffix in the page's charset (3 * cb + 1 bytes, as
+        // SpellRunIn needs) and for its escapes; without it, as it is given.
+        if (!bAscii)
+            m_block.reset(static_cast<char*>(std::malloc(6 * cb + 1)));
+        if (!m_block) {
+            Add(pszSuffix, cb, pPage);
+            return;
+        }
+        char* raw = m_block.get();
+        std::memcpy(raw, pszSuffix, cb + 1);
+        const int32_t cbRaw = SpellRunIn(charset, raw, int32_t(cb));
+        if (cbRaw > 0)
+            Add(raw, size_t(cbRaw), pPage);
+        char* escaped = raw + 3 * cb + 1;
+        size_t cbEscaped = 0;
+        for (size_t i = 0; i < cb; ++i) {
+            static const char kHex[] = "0123456789ABCDEF";
+            const unsigned char c = static_cast<unsigned char>(pszSuffix[i]);
+            if (c < 0x80) {
+                escaped[cbEscaped++] = char(c);
+            } else {
+                escaped[cbEscaped++] = '%';
+                escaped[cbEscaped++] = kHex[c >> 4];
+                escaped[cbEscaped++] = kHex[c & 15];
+            }
+        }
+        Add(escaped, cbEscaped, pPage);
+    }
 
-PageCharset DetectPageCharset(const char* pPage, int32_t cbPage) {
-    const char* end = pPage + cbPage;
-    const char* charset = FindBytes(pPage, end, "charset", 7);
-    if (!charset)
-        return PageCharset::Other;
-    const char* head = FindBytes(pPage, end, "</head>", 7);
-    if (!head || charset >= head)
-        return PageCharset::Other;
-    const char* eq = static_cast<const char*>(std::memchr(charset, '=', size_t(end - charset)));
-    if (!eq)
-        return PageCharset::Other;
-    const char* value = eq + 1;
-    const char* valueEnd = value;
-    while (valueEnd < end && *valueEnd != '"' && *valueEnd != ';')
-        ++valueEnd;
-    if (valueEnd == end)
-        return PageCharset::Other;
-    while (value < valueEnd && (*value == ' ' || *value == '\t'))
-        ++value;
-    while (valueEnd > value && (valueEnd[-1] == ' ' || valueEnd[-1] == '\t'))
-        --valueEnd;
-    const size_t len = static_cast<size_t>(valueEnd - value);
-    if (EqualsIgnoreCase(value, len, "koi8-r"))
-        return PageCharset::Koi8r;
-    if (EqualsIgnoreCase(value, len, "utf-8"))
-        return PageCharset::Utf8;
-    return PageCharset::Other;
+    // The first spelling at or after p, or null; *pcb gets its length.
+    const char* Next(const char* p, int32_t* pcb) {
+        const char* first = nullptr;
+        for (int i = 0; i < m_count; ++i) {
+            Spelling& s = m_spellings[i];
+            if (s.hit && s.hit < p)
+                s.hit = FindBytes(p, m_end, s.text, s.cb);
+            if (s.hit && (!first || s.hit < first)) {
+                first = s.hit;
+                *pcb = int32_t(s.cb);
+            }
+        }
+        return first;
+    }
+
+  private:
+    void Add(const char* text, size_t cb, const char* pPage) {
+        if (cb == 0)
+            return;
+        Spelling& s = m_spellings[m_count++];
+        s.text = text;
+        s.cb = cb;
+        s.hit = FindBytes(pPage, m_end, text, cb);
+    }
+
+    struct Spelling {
+        const char* text;
+        size_t cb;
+        const char* hit; // its next place; null when there is none
+    };
+    const char* const m_end;
+    std::unique_ptr<char, MallocDeleter> m_block;
+    Spelling m_spellings[2] = {};
+    int m_count = 0;
+};
+
+// Repairs the stretch between the double quotes at open and close (lo: no
+// byte below it belongs to the stretch's attribute). 1 when it changed, 0
+// when it stays as it is, -1 when memory ran out. *pCopy is the first byte
+// not yet in the output.
+int RepairStretch(const char* lo, const char* open, const char* close, PageCharset charset,
+                  PageSink* pSink, const char** pCopy) {
+    const char* const p = open + 1;
+    const int32_t cb = int32_t(close - p);
+    if (std::memchr(p, '<', size_t(cb)) || std::memchr(p, '>', size_t(cb)))
+        return 0;
+    const char* name = nullptr;
+    int32_t cbName;
+    AttributeBefore(lo, open, &name, &cbName);
+    const bool bOneAddress = IsOneAddressAttribute(name, cbName);
+    const EscapeRules rules = {bOneAddress ? kKeptEscapes : kKeptInLists, false};
+    bool bRun;
+    if ((bOneAddress && IsAddressElsewhere(p, cb)) ||
+        MustStayWhole(p, close, rules.pszKeep, &bRun) || !bRun)
+        return 0;
+
+    // The stretch up to and including the opening quote, then the stretch
+    // rewritten in the sink's room: no piece grows, so the room holds it.
+    char* room;
+    if (!pSink->Keep(*pCopy, int32_t(p - *pCopy)) || !(room = pSink->BeginReference(p, cb)))
+        return -1;
+    int32_t w = 0;
+    bool bChanged = false;
+    // In a stretch that is not one address, the address a run belongs to
+    // starts after the last delimiter; whether it leads elsewhere is judged
+    // once per address.
+    const char* address = p;
+    int elsewhere = -1; // not yet judged
+    ReferencePiece piece;
+    for (const char* q = p; NextReferencePiece(&q, close, rules, &piece);) {
+        char* out = room + w;
+        if (piece.bRun) {
+            if (!bOneAddress && elsewhere < 0)
+                elsewhere = IsAddressElsewhere(address, int32_t(piece.p - address));
+            if (bOneAddress || !elsewhere) {
+                std::memcpy(out, piece.p, size_t(piece.cb));
+                out[piece.cb] = '\0';
+                PercentDecode(out, rules.pszKeep);
+                const int32_t cbRun = int32_t(std::strlen(out));
+                const bool bAnsi = SpellingOfRun(out, cbRun) == RunSpelling::Ansi;
+                const int32_t n = SpellRunIn(charset, out, cbRun);
+                if (n >= 0) {
+                    w += n;
+                    bChanged = true;
+                    continue;
+                }
+                // Escaped bytes that are not UTF-8 make a browser read the
+                // whole path in the ANSI code page: letters of other runs
+                // written beside them would be read wrongly. All stay.
+                if (bAnsi) {
+                    bChanged = false;
+                    std::memcpy(room, p, size_t(cb));
+                    w = cb;
+                    break;
+                }
+            }
+        } else if (!bOneAddress) {
+            for (const char* c = piece.p + piece.cb; c > piece.p; --c) {
+                if (IsAddressDelimiter(c[-1])) {
+                    address = c;
+                    elsewhere = -1;
+                    break;
+                }
+            }
+        }
+        std::memcpy(out, piece.p, size_t(piece.cb));
+        w += piece.cb;
+    }
+    if (!pSink->EndReference(room, w))
+        return -1;
+    *pCopy = close;
+    return bChanged ? 1 : 0;
 }
+} // namespace
 
 char* BeginReferenceIn(GrowBuf* pBuf, const char* pRaw, int32_t cbRaw, int32_t increment,
                        int32_t* pStart) {
@@ -168,53 +330,36 @@ PageRepair RewriteSavedPageInto(const char* pPage, int32_t cbPage, PageSink* pSi
     if (cbPage > 0 && std::memchr(pPage, 0, static_cast<size_t>(cbPage)))
         return PageRepair::ZeroByte;
 
-    const PageCharset charset = DetectPageCharset(pPage, cbPage);
-    const int32_t cbSuffix = int32_t(std::strlen(pszFolderSuffix));
     const char* const end = pPage + cbPage;
     const char* copy = pPage; // first byte not yet in the output
-    const char* low = pPage;  // no opening quote of a later reference lies before this
-
-    for (const char* hit = FindBytes(pPage, end, pszFolderSuffix, cbSuffix); hit;
-         hit = FindBytes(hit, end, pszFolderSuffix, cbSuffix)) {
-        const char* open = FindQuoteBackward(low, hit);
-        if (!open) {
-            // No quote before it: later occurrences need not look back here.
-            low = hit;
-            hit += cbSuffix;
-            continue;
+    // Under a <base> that leads elsewhere every reference is the web's.
+    const PageBase base = FindPageBase(pPage, cbPage);
+    if (!base.pHref || !IsAddressElsewhere(base.pHref, base.cbHref)) {
+        const PageCharset charset = DetectPageCharset(pPage, cbPage);
+        SuffixSearch search(pszFolderSuffix, charset, pPage, end);
+        const char* low = pPage; // no opening quote of a later reference lies before this
+        int32_t cbHit = 0;
+        for (const char* hit = search.Next(pPage, &cbHit); hit; hit = search.Next(hit, &cbHit)) {
+            const char* open = FindQuoteBackward(low, hit);
+            if (!open) {
+                // No quote before it: later occurrences need not look back here.
+                low = hit;
+                hit += cbHit;
+                continue;
+            }
+            const char* close = static_cast<const char*>(
+                std::memchr(hit + cbHit, '"', size_t(end - (hit + cbHit))));
+            if (!close)
+                break; // no quote after it, nor after any later occurrence
+            // The next occurrence is searched from the closing quote, so a
+            // second folder suffix inside this stretch is not handled again.
+            const int repaired = RepairStretch(low, open, close, charset, pSink, &copy);
+            if (repaired < 0)
+                return PageRepair::Leave;
+            cRepaired += repaired;
+            low = close;
+            hit = close;
         }
-        const char* close = static_cast<const char*>(
-            std::memchr(hit + cbSuffix, '"', size_t(end - (hit + cbSuffix))));
-        if (!close)
-            break; // no quote after it, nor after any later occurrence
-        // The next occurrence is searched from the closing quote, so a second
-        // folder suffix inside this reference is not handled again.
-        low = close;
-        hit = close;
-
-        bool bEscape;
-        if (ScanEscapes(open + 1, close, &bEscape) || !bEscape)
-            continue; // stays as it stands; copied with the next stretch
-
-        // The stretch up to and including the opening quote, then the
-        // reference, decoded in the sink's room.
-        char* ref;
-        if (!pSink->Keep(copy, int32_t(open + 1 - copy)) ||
-            !(ref = pSink->BeginReference(open + 1, int32_t(close - (open + 1)))))
-            return PageRepair::Leave;
-        PercentDecode(ref, kKeptEscapes);
-        const int32_t cbRef = static_cast<int32_t>(std::strlen(ref));
-
-        std::unique_ptr<char, MallocDeleter> utf8;
-        if (charset == PageCharset::Koi8r)
-            Win1251ToKoi8(ref);
-        else if (charset == PageCharset::Utf8 && !IsMultiByteUtf8(ref, cbRef))
-            utf8.reset(AnsiToUtf8(ref)); // on failure the decoded bytes stay
-        if (!(utf8 ? pSink->EndReference(utf8.get(), int32_t(std::strlen(utf8.get())))
-                   : pSink->EndReference(ref, cbRef)))
-            return PageRepair::Leave;
-        copy = close;
-        ++cRepaired;
     }
 
     if (!pSink->Keep(copy, int32_t(end - copy)))
@@ -223,7 +368,6 @@ PageRepair RewriteSavedPageInto(const char* pPage, int32_t cbPage, PageSink* pSi
         *pcRepaired = cRepaired;
     return cRepaired ? PageRepair::Rewritten : PageRepair::Unchanged;
 }
-
 PageRepair RewriteSavedPage(const char* pPage, int32_t cbPage, GrowBuf* pOut, int32_t* pcRepaired,
                             const char* pszFolderSuffix) {
     *pOut = GrowBuf();

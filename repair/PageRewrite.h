@@ -5,16 +5,9 @@
 #pragma once
 
 #include "repair/GrowBuf.h"
+#include "repair/ReferenceReading.h"
 
 #include <cstdint>
-
-enum class PageCharset { Other, Koi8r, Utf8 };
-
-// The charset that the page declares: the unquoted value after the first
-// "charset" (which must come before the first "</head>"), up to the next
-// double quote or semicolon, spaces and tabs trimmed, "koi8-r" or "utf-8"
-// in any letter case. Anything else counts as Other.
-PageCharset DetectPageCharset(const char* pPage, int32_t cbPage);
 
 enum class PageRepair {
     Leave,     // write nothing back: memory ran out
@@ -61,18 +54,27 @@ bool EndReferenceIn(GrowBuf* pBuf, int32_t start, const char* p, int32_t cb, int
 // "_files", or another suffix of the table in FolderSuffix.h when the page's
 // folder on disk has that one. Below, "_files" stands for it.
 //
+// The page is read as ReferenceReading.h says (its charset, its <base>).
 // Each "_files" outside the references already handled makes the text
-// between the nearest double quotes around it a reference. An escape of
-// '"', '#', '%', '&', '?' or a control byte (%22, %23, %25, %26, %3F,
-// %01-%1F, %7F) stays as written: decoded, it would end the attribute or
-// change the name the reference gives. A reference with at least one other
-// %XX escape (upper-case digits) has those decoded; then, on a KOI8-R page,
-// translated from Windows-1251 to KOI8-R; on a UTF-8 page, kept as decoded
-// when the bytes already are UTF-8 with a multi-byte sequence, else
-// converted from the ANSI code page to UTF-8. A reference that would decode
-// to a zero byte, or that holds a '%' starting no such escape, and a
-// "_files" with no double quote before or after it, stay as they are.
-// Every other byte is copied unchanged and in order.
+// between the nearest double quotes around it a stretch of references; a
+// suffix that is not ASCII is found as the page's charset writes it and as
+// UTF-8 escapes. Nothing of the page changes when its <base> leads
+// elsewhere (a scheme or a host: the browser asks the web for every
+// reference). A stretch is left whole when it spans markup ('<' or '>'),
+// holds a '%' starting no escape of two upper-case hex digits, or an escape
+// of a zero byte. Escapes of '"', '#', '%', '&', '?' and of control bytes
+// stay as written: decoded, they would end the attribute or change the
+// name; outside a double-quoted value of an attribute that holds one
+// address (src, href, ...), so do those of blanks, quotes, '=', '`', '(',
+// ')', ',', '<' and '>', which would end or split the value or the address.
+// Each run of consecutive other escapes is then written in the page's
+// charset by SpellRunIn, or stays as written when it cannot be (when such a
+// run spells text in the ANSI code page, every run of the stretch stays: a
+// browser reads the whole path in that code page); in a stretch that is not
+// one address, so does a run within an address that starts with a scheme or
+// a host. The bytes that were not escaped are
+// already in the page's charset and stay as they are. Every other byte is
+// copied unchanged and in order, and the page never grows.
 PageRepair RewriteSavedPageInto(const char* pPage, int32_t cbPage, PageSink* pSink,
                                 int32_t* pcRepaired = nullptr,
                                 const char* pszFolderSuffix = "_files");
@@ -82,5 +84,4 @@ PageRepair RewriteSavedPageInto(const char* pPage, int32_t cbPage, PageSink* pSi
 // new page, pOut->used bytes; its data is null for an empty page. The caller
 // frees pOut->data. Otherwise *pOut is left empty.
 PageRepair RewriteSavedPage(const char* pPage, int32_t cbPage, GrowBuf* pOut,
-                            int32_t* pcRepaired = nullptr,
-                            const char* pszFolderSuffix = "_files");
+                            int32_t* pcRepaired = nullptr, const char* pszFolderSuffix = "_files");

@@ -25,11 +25,9 @@ struct FolderProbe {
 
 bool IsPageFolder(const char* pszSuffix, void* context) {
     auto* probe = static_cast<FolderProbe*>(context);
-    const size_t nSuffix = strlen(pszSuffix);
-    if (probe->nStem + nSuffix >= kArcBufSize)
+    wchar_t* pszAfterStem = probe->szFolder + probe->nStem;
+    if (WidenFolderSuffix(pszSuffix, pszAfterStem, kArcBufSize - probe->nStem) < 0)
         return false;
-    for (size_t i = 0; i <= nSuffix; ++i)
-        probe->szFolder[probe->nStem + i] = wchar_t(static_cast<unsigned char>(pszSuffix[i]));
     const DWORD dwAttrs = GetFileAttributesW(CFilePath(probe->szFolder).Get());
     return dwAttrs != INVALID_FILE_ATTRIBUTES && (dwAttrs & FILE_ATTRIBUTE_DIRECTORY);
 }

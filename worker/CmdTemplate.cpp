@@ -2,6 +2,8 @@
 // the template is user text from the settings file.
 #include "worker/CmdTemplate.h"
 
+#include "repair/FolderSuffix.h"
+
 #include <cstring>
 
 #include "ui/PathText.h"
@@ -22,23 +24,19 @@ bool Append(wchar_t* pszOut, size_t cchOut, size_t* pos, const wchar_t* src, siz
 
 bool SplitArcPath(const wchar_t* pszPath, const char* pszFolderSuffix, wchar_t* pszStem,
                   wchar_t* pszFolder, size_t cchBuf) {
-    const size_t nSuffix = strlen(pszFolderSuffix);
     if (cchBuf == 0)
         return false;
     pszStem[0] = pszFolder[0] = L'\0';
     const wchar_t* dot = wcsrchr(pszPath, L'.');
     size_t nStem = dot ? size_t(dot - pszPath) : wcslen(pszPath);
-    size_t nFolder = dot ? nStem + nSuffix : nStem;
-    if (nFolder >= cchBuf)
+    if (nStem >= cchBuf ||
+        (dot && WidenFolderSuffix(pszFolderSuffix, pszFolder + nStem, cchBuf - nStem) < 0))
         return false;
     wmemcpy(pszStem, pszPath, nStem);
     pszStem[nStem] = L'\0';
     wmemcpy(pszFolder, pszPath, nStem);
-    if (dot) {
-        for (size_t i = 0; i < nSuffix; ++i)
-            pszFolder[nStem + i] = wchar_t(static_cast<unsigned char>(pszFolderSuffix[i]));
-    }
-    pszFolder[nFolder] = L'\0';
+    if (!dot)
+        pszFolder[nStem] = L'\0';
     return true;
 }
 

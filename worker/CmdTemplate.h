@@ -11,8 +11,8 @@ constexpr size_t kArcBufSize = 4096;
 
 // Splits a page's path at the last '.' of the whole string (folders
 // included): pszStem gets the part before it, pszFolder the same followed by
-// pszFolderSuffix (ASCII: "_files", or the suffix of the folder found on
-// disk). A path without any '.' gives the whole path in both, with no
+// pszFolderSuffix (UTF-8: "_files", or the suffix of the folder found on
+// disk), widened to UTF-16. A path without any '.' gives the whole path in both, with no
 // suffix. Each buffer holds cchBuf units. Returns false, leaving both
 // buffers empty, when either result would not fit.
 bool SplitArcPath(const wchar_t* pszPath, const char* pszFolderSuffix, wchar_t* pszStem,

@@ -1,5 +1,8 @@
 // halvok-repair --check's reading of a page: which of its references lead
-// into the folder "f", and the file each names, as a browser resolves it.
+// into the folder "f", and the file a browser on a Russian Windows opens
+// for each.
+#include "repair/Codecs.h"
+#include "repair/GrowBuf.h"
 #include "tools/halvok-repair/PageAudit.h"
 
 #include <gtest/gtest.h>
@@ -13,8 +16,17 @@ namespace {
 
 const std::string kKoi8 =
     "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=koi8-r\"></head>";
-const std::string kUtf8 =
-    "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\"></head>";
+const std::string kUtf8 = "<meta charset=utf-8></head>";
+const std::string kCp1251 =
+    "<META CONTENT='text/html; charset=windows-1251' HTTP-EQUIV=content-type>";
+
+// The text in UTF-16 with a byte-order mark, little-endian.
+std::string Utf16(const std::u16string& text) {
+    std::string page = "\xFF\xFE";
+    for (const char16_t u : text)
+        page += {char(u & 0xFF), char(u >> 8)};
+    return page;
+}
 
 struct Row {
     const char* what;
@@ -23,38 +35,73 @@ struct Row {
 };
 
 const Row kRows[] = {
-    {"attributes quoted either way or not at all, blanks around '=', names of any letters",
-     "<IMG data-Src2 = \"f/a.png\"><a xlink:href='f/b.png'><img src=f/c.png>"
-     "<img alt=\"f\" src=\"g/f/x.png\"> = \"f/no-name.png\" <img src=\"f/\">",
-     {"f/a.png -> a.png", "f/b.png -> b.png", "f/c.png -> c.png"}},
-    {"each address of a srcset (any case); a style's url( )s, with or without quotes and "
-     "blanks, but not a url( ) in another attribute's text; fragment, query and ./ cut",
-     "<img SrcSet=\"f/a.png 1x,f/b.png 2x , ./f/c.png\">"
-     "<p STYLE=\"background:url(  f/d.png  ) ; x: URL('f/e.png?v=2')\" title=\"url(f/z.png)\">"
-     "<style>p{background:url(\"./././f/g.png#x\")}</style>",
-     {"f/a.png -> a.png", "f/b.png -> b.png", "./f/c.png -> c.png", "f/d.png -> d.png",
-      "f/e.png?v=2 -> e.png", "./././f/g.png#x -> g.png"}},
-    {"character references of ASCII read (before the fragment is cut), others left; "
-     "backslashes as slashes",
-     "<a href=\"f/a&amp;b&#38;c&#x26;d&#65;e&lt;&zz;.png\"><a href=\"f\\h.png\">",
-     {"f/a&amp;b&#38;c&#x26;d&#65;e&lt;&zz;.png -> a&b&c&dAe<&zz;.png",
-      "f\\h.png -> h.png"}},
-    {"escapes in either case; their bytes as UTF-8 where they form it, else Windows-1251, "
-     "beside the page's own letters (Windows-1251 here: a dash takes three bytes)",
-     "<img src=\"f/%c3%bc-%C0%e1\x97\xC0" "A.png\">",
-     {"f/%c3%bc-%C0%e1\xE2\x80\x94\xD0\x90" "A.png -> \xC3\xBC-\xD0\x90\xD0\xB1\xE2\x80\x94\xD0\x90" "A.png"}},
-    {"a KOI8-R page: its own letters in KOI8-R, escapes in Windows-1251",
-     kKoi8 + "<img src=\"f/\xC1\xC2%C0.png\">",
-     {"f/\xD0\xB0\xD0\xB1%C0.png -> \xD0\xB0\xD0\xB1\xD0\x90.png"}},
-    {"a character reference of no ASCII character, or without its ';', is text: its '#' "
-     "starts the fragment",
-     "<img src=\"f/a&#0;b.png\"><img src=\"f/c&#x41d.png\"><img src=\"f/e&#128;.png\">",
-     {"f/a&#0;b.png -> a&", "f/c&#x41d.png -> c&", "f/e&#128;.png -> e&"}},
+    {"attributes of tags only, quoted either way or not at all, blanks around '=', names of "
+     "any letters; not text, comments, scripts nor a url( ) in a title",
+     "<IMG data-Src2 = \"f/a.png\"><a xlink:href='f/b.png'> 1 < 2 <img src=f/c.png "
+     "title=\"url(f/t)\">"
+     "<img alt=\"f\" src=\"g/f/x.png\"> f/text.png = \"f/no-tag.png\" <img src=\"f/\">"
+     "<!-- <img src=\"f/comment.png\"> --><script>x = \"<img src='f/script.png'>\"</script>",
+     {"f/a.png -> f/a.png", "f/b.png -> f/b.png", "f/c.png -> f/c.png"}},
+    {"each address of a srcset; a style's url( )s, quoted or not, in an attribute or an "
+     "element; fragment, query and dot segments resolved",
+     "<img SrcSet=\"f/a.png 1x,f/b,c.png 2x , ./f/c.png,\">"
+     "<p STYLE=\"background:url(  f/d.png  ) ; x: URL('f/e.png?v=2')\">"
+     "<style>p{background:url(\"./x/../f/g.png#x\")} q{background:url(f/h.png</style>",
+     {"f/a.png -> f/a.png", "f/b,c.png -> f/b,c.png", "./f/c.png -> f/c.png", "f/d.png -> f/d.png",
+      "f/e.png?v=2 -> f/e.png", "./x/../f/g.png#x -> f/g.png"}},
+    {"character references read before the fragment is cut, with or without ';'; blanks "
+     "around the address and new lines in it dropped; backslashes as slashes",
+     "<a href=\" f/a&amp;b&#38;c&#x26;d&#65;e&lt;&zz;&#X4A;.png\"><a href=\"f\\h&#x41d.png\">"
+     "<img src=\"f/z&#0;&#128;&#160;&#x110000;\n.png\">",
+     {" f/a&amp;b&#38;c&#x26;d&#65;e&lt;&zz;&#X4A;.png -> f/a&b&c&dAe<&zz;J.png",
+      "f\\h&#x41d.png -> f/h\xD0\x9D.png",
+      "f/z&#0;&#128;&#160;&#x110000;\n.png -> "
+      "f/z\xEF\xBF\xBD\xE2\x82\xAC\xC2\xA0\xEF\xBF\xBD.png"}},
+    {"a zero byte in a value reads as U+FFFD, as a browser reads it",
+     std::string("<img src=\"f/a\0b.png\">", 21),
+     {"f/a\xEF\xBF\xBD"
+      "b.png -> f/a\xEF\xBF\xBD"
+      "b.png"}},
+    {"escapes in either case; the whole path's bytes as UTF-8 when they form it, else as "
+     "Windows-1251; the folder's name in any letter case, read from the escapes' runs",
+     "<img src=\"f/%d0%90%20%C0%E1.png\"><img src=\"f/%D0%90-%C0.png\"><img src=\"F/%c3%bc.png\">"
+     "<img src=\"%66/x%4G.png\">",
+     {"f/%d0%90%20%C0%E1.png -> f/\xD0\xA0\xD1\x92 \xD0\x90\xD0\xB1.png",
+      "f/%D0%90-%C0.png -> f/\xD0\xA0\xD1\x92-\xD0\x90.png", "F/%c3%bc.png -> F/\xC3\xBC.png",
+      "%66/x%4G.png -> f/x%4G.png"}},
+    {"a page declaring windows-1251 (content first, no </head>): its letters in it, C5 B8 "
+     "read as two letters, not as UTF-8",
+     kCp1251 + "<img src=\"f/\xC5\xB8.png\">",
+     {"f/\xD0\x95\xD1\x91.png -> f/\xD0\x95\xD1\x91.png"}},
+    {"a KOI8-R page: its letters in KOI8-R (A3 is a letter); beside an escape of "
+     "Windows-1251, not UTF-8 as a whole",
+     kKoi8 + "<img src=\"f/\xA3.png\"><img src=\"f/\xC1%C0.png\">",
+     {"f/\xD1\x91.png -> f/\xD1\x91.png", "f/\xD0\xB0%C0.png -> f/\xD0\xA0\xC2\xB0\xD0\x90.png"}},
+    {"a UTF-8 page: a byte that starts no character read as U+FFFD, as a browser does",
+     kUtf8 + "<img src=\"f/\xE0\xA4\x85%20\xC0\x80.png\">",
+     {"f/\xE0\xA4\x85%20\xEF\xBF\xBD\xEF\xBF\xBD.png -> f/\xE0\xA4\x85 "
+      "\xEF\xBF\xBD\xEF\xBF\xBD.png"}},
+    {"a page that declares nothing and is UTF-8 is read as UTF-8",
+     "<title>\xD0\xAF</title><img src=\"f/\xD0\x90.png\">",
+     {"f/\xD0\x90.png -> f/\xD0\x90.png"}},
+    {"addresses with a scheme or a host, or from the root, lead elsewhere",
+     "<a href=\"http://e.com/f/a\"><a href=\"//e.com/f/b\"><a href=\"C:\\f\\c\">"
+     "<a href=\"\\f\\d\"><a href=\"/f/e\"><a href=\"z39.50r://e/f/g\">",
+     {}},
+    {"a relative <base> goes before every reference",
+     "<base href=\"f/x.htm\"><img src=\"a.png\">",
+     {"a.png -> f/a.png"}},
+    {"under a <base> with a host nothing leads into the folder",
+     "<img src=\"f/a.png\"><BASE HREF=\"//e.com/\">",
+     {}},
+    {"a page in UTF-16: surrogate pairs joined, a lone one read as U+FFFD",
+     Utf16(u"<img src=\"f/\u044F\U0001F642.png\"><img src=f/\xD800>"),
+     {"f/\xD1\x8F\xF0\x9F\x99\x82.png -> f/\xD1\x8F\xF0\x9F\x99\x82.png",
+      "f/\xEF\xBF\xBD -> f/\xEF\xBF\xBD"}},
     {"the page ends right after a quoted value, and in an unquoted one",
-     "<a href='f/last.png'", {"f/last.png -> last.png"}},
-    {"", "<img src=f/end.png", {"f/end.png -> end.png"}},
-    {"a UTF-8 page: its own letters as they are",
-     kUtf8 + "<img src=\"f/\xD0\x90%20\xC0.png\">", {"f/\xD0\x90%20\xC0.png -> \xD0\x90 \xC0.png"}},
+     "<a href='f/last.png'",
+     {"f/last.png -> f/last.png"}},
+    {"", "<img src=f/end.png", {"f/end.png -> f/end.png"}},
 };
 
 TEST(FolderReferences, AsABrowserResolvesThem) {
@@ -68,6 +115,21 @@ TEST(FolderReferences, AsABrowserResolvesThem) {
             got.push_back(ref.text + " -> " + ref.path);
         EXPECT_EQ(row.paths, got) << row.what;
     }
+}
+
+// Each letter of a KOI8-R page read as the one of Windows-1251 that the
+// repair's table translates to it.
+TEST(FolderReferences, KoiLettersAsTheRepairsTableWritesThem) {
+    std::string letters;
+    for (int b = 0xC0; b <= 0xFF; ++b)
+        letters += char(b);
+    letters += "\xA8\xB8";
+    const std::unique_ptr<char, MallocDeleter> utf8(AnsiToUtf8(letters.c_str()));
+    Win1251ToKoi8(&letters[0]);
+    const std::string page = kKoi8 + "<img src=\"f/" + letters + "\">";
+    const std::vector<FolderReference> refs = FindFolderReferences(page.data(), page.size(), "f");
+    ASSERT_EQ(1u, refs.size());
+    EXPECT_EQ(std::string("f/") + utf8.get(), refs[0].path);
 }
 
 } // namespace

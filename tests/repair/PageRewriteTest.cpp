@@ -34,4 +34,25 @@ TEST(RewriteSavedPage, GoldenPages) {
     }
 }
 
+// Memory that runs out at the first reference, or at the end of a reference
+// once it was rewritten: the rewrite gives up (Leave), it never goes on.
+TEST(RewriteSavedPage, LeavesThePageWhenTheSinkRunsOutOfMemory) {
+    struct FailingSink final : PageSink {
+        bool bAtEnd;
+        char room[64];
+        explicit FailingSink(bool b) : bAtEnd(b) {}
+        bool Keep(const char*, int32_t) override { return true; }
+        char* BeginReference(const char* p, int32_t cb) override {
+            return bAtEnd ? static_cast<char*>(std::memcpy(room, p, size_t(cb))) : nullptr;
+        }
+        bool EndReference(const char*, int32_t) override { return false; }
+    };
+    const std::string page = "<img src=\"a_files/%C0.png\"><img src=\"a_files/%C1.png\">";
+    for (const bool bAtEnd : {false, true}) {
+        FailingSink sink(bAtEnd);
+        EXPECT_EQ(PageRepair::Leave,
+                  RewriteSavedPageInto(page.data(), int32_t(page.size()), &sink));
+    }
+}
+
 } // namespace

@@ -33,10 +33,11 @@ const std::string kAudit =
     "<img src=\"p_files/%C0%E1.png#top\" srcset=\"p_files/a%20b.css 1x, p_files/gone.png 2x\">"
     "<div style=\"background: url('./p_files/a b.css?v=1')\"></div>"
     "<a href='p_files/sub/'>x</a><a href=\"other_files/x.png\">y</a>";
-// On a UTF-8 page raw Windows-1251 bytes become two bytes each: a file-size
-// limit of the old page's size makes the write of the new one fail.
+// A rewrite never grows a page; on a UTF-8 page the escape of a euro sign
+// (%88) becomes its three bytes: the new page is as long as the old, and a
+// file-size limit one byte short of it makes every write of it fail.
 const std::string kGrows =
-    "<head>charset=utf-8\"</head><img src=\"page_files/%41" + std::string(3000, '\xC0') + "\">";
+    "<meta charset=utf-8><img src=\"page_files/" + std::string(1000, 'x') + "%88\">";
 // kPage with the first bytes of kFixed written over it: a write in place cut short.
 const std::string kTorn = kFixed + kPage.substr(kFixed.size());
 // A name near the file system's limit: the names of the files made beside it are cut.
@@ -122,7 +123,7 @@ enum Setup {
     kTwin = 1,           // page.htm has a second hard link, twin.htm
     kLocked = 2,         // by the test: locked.htm flock, held.htm a POSIX lock, open.htm open
     kReadOnlyFolder = 4, // ro/ takes no new file, ro/ro.htm is read-only, shut/ cannot be read
-    kSizeLimit = 8,      // a file-size limit of kGrows's size
+    kSizeLimit = 8,      // a file-size limit one byte short of kGrows
     kNobody = 16,        // run as nobody: no lease on the test's files
     kPipeClosed = 32,    // standard output is a pipe whose reader has gone
     kOutputFull = 64,    // standard output is /dev/full
@@ -229,8 +230,14 @@ const Case kCases[] = {
      "ro/ro.htm skipped: Permission denied\nshut skipped: Permission denied\n",
      {}},
     {"a failed write in place: the original written back, exit 3",
+     {{"page.htm", kPage}}, kTwin, "page.htm", 3,
+     "page.htm skipped: write failed (No space left on device), original restored\n",
+     {{"page.htm", "=" + kPage}, {"twin.htm", kPage}}, "",
+     "strace -f -o /dev/null -e inject=pwritev:error=ENOSPC"},
+    {"a page in place whose old bytes cannot be kept beside it (the disk is full for them): "
+     "left alone, exit 3",
      {{"page.htm", kGrows}}, kTwin | kSizeLimit, "page.htm", 3,
-     "page.htm skipped: write failed (File too large), original restored\n",
+     "page.htm skipped: its old bytes cannot be kept beside it (File too large)\n",
      {{"page.htm", "=" + kGrows}, {"twin.htm", kGrows}}},
     {"a failed write of the new file: the page kept, no file left behind, exit 3",
      {{"page.htm", kGrows}}, kSizeLimit, "page.htm", 3,
@@ -385,7 +392,7 @@ TEST_F(RepairToolTest, Outcomes) {
         lock.l_type = F_WRLCK;
         ASSERT_TRUE(!(c.setup & kLocked) || held < 0 || fcntl(held, F_SETLK, &lock) == 0);
         const Output r = RunTool(dir, c.args, c.setup & kNobody,
-                                 c.setup & kSizeLimit ? kGrows.size() : 0, c.hook,
+                                 c.setup & kSizeLimit ? kGrows.size() - 1 : 0, c.hook,
                                  c.setup & kPipeClosed   ? "| true"
                                  : c.setup & kOutputFull ? ">/dev/full"
                                                          : "",

@@ -345,6 +345,9 @@ int CheckPages(const std::vector<Item>& items) {
             } else {
                 for (const std::string& ref : audit.missing)
                     std::printf("%s: %s -> missing\n", page.c_str(), Printable(ref).c_str());
+                for (const auto& [ref, name] : audit.caseBlind)
+                    std::printf("%s: %s -> opens where names ignore case (%s)\n", page.c_str(),
+                                Printable(ref).c_str(), Printable(name).c_str());
                 const size_t n = audit.cReferences;
                 std::printf("%s: %zu reference%s into %s/, %zu open\n", page.c_str(), n,
                             n == 1 ? "" : "s", Printable(audit.folder).c_str(),
