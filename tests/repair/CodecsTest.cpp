@@ -145,7 +145,7 @@ TEST(IsMultiByteUtf8, AcceptsWellFormedTextWithAMultiByteSequence) {
         {"\xC0\xE1", false},         {"\xE0\x80\xAF", false},     {"\xF0\x80\x80\xAF", false},
         {"\xED\xA0\x80", false},     {"\xF4\x90\x80\x80", false}, {"\xE2\x82", false},
         {"\xD0\x9F\x80", false},     {"\xF0\x90\x80\x80", true},  {"\xF5\x80\x80\x80", false},
-        {"\xEF\xBF\xBD", true},
+        {"\xEF\xBF\xBD", true},      {"\xC3\xC0", false},
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.result, IsMultiByteUtf8(c.text, int32_t(std::strlen(c.text))))

@@ -20,11 +20,11 @@ const std::string kUtf8 = "<meta charset=utf-8></head>";
 const std::string kCp1251 =
     "<META CONTENT='text/html; charset=windows-1251' HTTP-EQUIV=content-type>";
 
-// The text in UTF-16 with a byte-order mark, little-endian.
-std::string Utf16(const std::u16string& text) {
-    std::string page = "\xFF\xFE";
+// The text in UTF-16 with a byte-order mark, little-endian or big-endian.
+std::string Utf16(const std::u16string& text, bool bBig = false) {
+    std::string page = bBig ? "\xFE\xFF" : "\xFF\xFE";
     for (const char16_t u : text)
-        page += {char(u & 0xFF), char(u >> 8)};
+        page += bBig ? std::string{char(u >> 8), char(u & 0xFF)} : std::string{char(u & 0xFF), char(u >> 8)};
     return page;
 }
 
@@ -98,6 +98,20 @@ const Row kRows[] = {
      Utf16(u"<img src=\"f/\u044F\U0001F642.png\"><img src=f/\xD800>"),
      {"f/\xD1\x8F\xF0\x9F\x99\x82.png -> f/\xD1\x8F\xF0\x9F\x99\x82.png",
       "f/\xEF\xBF\xBD -> f/\xEF\xBF\xBD"}},
+    {"a page in UTF-16, big-endian: the first character past the Basic Multilingual Plane",
+     Utf16(u"<img src=\"f/\U00010000.png\">", true),
+     {"f/\xF0\x90\x80\x80.png -> f/\xF0\x90\x80\x80.png"}},
+    {"a page whose first byte is FE (a KOI8-R letter) is no UTF-16",
+     "\xFE" + kKoi8 + "<img src=\"f/\xFE.png\">",
+     {"f/\xD0\xA7.png -> f/\xD0\xA7.png"}},
+    {"a declaration in a comment is not read; a character reference of a surrogate reads as "
+     "U+FFFD",
+     "<!-- <meta charset=koi8-r> --><meta charset=utf-8></head><img src=\"f/\xD0\x90&#xD800;\">",
+     {"f/\xD0\x90&#xD800; -> f/\xD0\x90\xEF\xBF\xBD"}},
+    {"a url( whose quote never closes passes over no later url( of another kind",
+     "<style>p{background:url(\"f/a.png)} q{background:url(f/b.png)} r{background:url('f/c.png')}"
+     "</style>",
+     {"f/b.png -> f/b.png", "f/c.png -> f/c.png"}},
     {"the page ends right after a quoted value, and in an unquoted one",
      "<a href='f/last.png'",
      {"f/last.png -> f/last.png"}},
