@@ -146,10 +146,8 @@ bool WriteWhole(HANDLE h, const char* p, DWORD cb) {
 // settings functions would rewrite the whole file in the ANSI code page, or
 // miss its first section behind the BOM. The old bytes go back when the
 // write fails. False when the file cannot be written.
-bool WriteUtf8Keys(const wchar_t* pszIniPath, const char* const (*ppKeys)[2], size_t nKeys) {
-    const IniBytes ini(pszIniPath);
-    if (!ini.IsRead())
-        return false;
+bool WriteUtf8Keys(const wchar_t* pszIniPath, const IniBytes& ini, const char* const (*ppKeys)[2],
+                   size_t nKeys) {
     const size_t cbBom = IniBomSize(ini.Encoding());
     const char* pOld = ini.Text() - cbBom;
     size_t cbRoom = ini.TextSize();
@@ -261,9 +259,10 @@ void WriteWindowKeys(const wchar_t* pszIniPath, const RECT& rcWindow, bool bArcC
                                    {"bArc", bArcChecked ? "1" : "0"},
                                    {"bMSIE", bFixChecked ? "1" : "0"}};
     // A UTF-8 file keeps its encoding and every other byte.
-    const IniEncoding encoding = IniBytes(pszIniPath).Encoding();
-    if (encoding == IniEncoding::Utf8 || encoding == IniEncoding::Utf8Bom) {
-        WriteUtf8Keys(pszIniPath, pos.bWrite ? keys : keys + 2, pos.bWrite ? 4 : 2);
+    const IniBytes ini(pszIniPath);
+    if (ini.IsRead() &&
+        (ini.Encoding() == IniEncoding::Utf8 || ini.Encoding() == IniEncoding::Utf8Bom)) {
+        WriteUtf8Keys(pszIniPath, ini, pos.bWrite ? keys : keys + 2, pos.bWrite ? 4 : 2);
         return;
     }
     if (pos.bWrite) {
