@@ -72,7 +72,7 @@ class IniBytes {
 
     // The key's value as UTF-8 bytes, when the file holds them there: a file
     // with the UTF-8 BOM, or a value that is UTF-8 with a multi-byte
-    // sequence in a file without a UTF-16 BOM. Null otherwise.
+    // sequence in a file without a UTF-16 BOM. False otherwise.
     bool Utf8Value(const char* pszKey, const char** ppValue, size_t* pcbValue) const {
         if (!IsRead() || m_encoding == IniEncoding::Utf16 ||
             !FindIniValue(Text(), TextSize(), kSectionA, pszKey, ppValue, pcbValue))

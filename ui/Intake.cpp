@@ -158,8 +158,7 @@ void CMainDlg::OnIntakeItem(const wchar_t* pszPathOrName, int32_t nStatus, void*
 }
 
 void CMainDlg::OnDropFiles(HDROP hDropInfo) {
-    m_wndList.ResetContent();
-    ResetLineWidth();
+    ClearLines();
     UINT nCount = DragQueryFileW(hDropInfo, 0xFFFFFFFF, nullptr, 0);
     {
         GateHold hold;

@@ -33,7 +33,7 @@ class CMainDlg : public CDialog {
     // list scrolls sideways that far (Results.cpp).
     int m_cxWidestLine = 0;
     void AddLine(const wchar_t* pszLine);
-    void ResetLineWidth();
+    void ClearLines(); // empties the list, and its sideways scroll with it
 
   protected:
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override; // Results.cpp

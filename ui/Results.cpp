@@ -66,7 +66,8 @@ void CMainDlg::AddLine(const wchar_t* pszLine) {
     }
 }
 
-void CMainDlg::ResetLineWidth() {
+void CMainDlg::ClearLines() {
+    m_wndList.ResetContent();
     m_cxWidestLine = 0;
     SendMessageW(m_wndList.m_hWnd, LB_SETHORIZONTALEXTENT, 0, 0);
 }
